@@ -1,0 +1,50 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "common/error.h"
+
+// File access used by both programs. Every failure carries the operating system's description
+// followed by its number, e.g. "No such file or directory (os error 2)".
+namespace platform {
+
+// Builds the error text for an operating-system error number (errno on POSIX, GetLastError()
+// on Windows).
+common::Error os_error(int code);
+
+// Reads the whole file as bytes.
+common::Result<std::string> read_file(const std::filesystem::path& path);
+
+// Creates or truncates the file and writes `contents` in place. Watchers may read the file while
+// it is written (read, write and delete sharing on Windows).
+common::Result<void> write_file(const std::filesystem::path& path, std::string_view contents);
+
+// Writes `contents` to a temporary file beside `path` and renames it over `path`, so an existing
+// file survives any failed write. The temporary file is removed on failure.
+common::Result<void> replace_file(const std::filesystem::path& path, std::string_view contents);
+
+// Opens the file in append mode (created when absent, never truncated), writes `contents` at the
+// end in one call and closes it. Shared for reading, writing and deleting on Windows.
+common::Result<void> append_to_file(const std::filesystem::path& path, std::string_view contents);
+
+// Creates the directory and every missing parent; an existing directory is success.
+common::Result<void> create_directories(const std::filesystem::path& path);
+
+// True when something (file, directory, ...) exists at `path`; false on any error.
+bool exists(const std::filesystem::path& path);
+
+// Deletes a file.
+common::Result<void> remove_file(const std::filesystem::path& path);
+
+// The process's current working directory.
+common::Result<std::filesystem::path> current_directory();
+
+// The current user's directory for temporary files.
+std::filesystem::path temp_directory();
+
+// The path as UTF-8 text; characters that cannot be represented become U+FFFD.
+std::string path_text(const std::filesystem::path& path);
+
+}  // namespace platform
