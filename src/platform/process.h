@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/error.h"
+
+namespace platform {
+
+struct ProcessRequest {
+  // Path of the program, or a bare name that is looked up on the search path.
+  std::string program;
+  // Arguments after the program; each reaches the child as one argument, spaces and quotes intact.
+  std::vector<std::string> arguments;
+  // One variable added to (or replacing one in) the inherited environment.
+  std::optional<std::pair<std::string, std::string>> added_variable;
+};
+
+struct ProcessOutcome {
+  // The exit status as a signed 32-bit number; empty when the child ended without one (a POSIX
+  // child killed by a signal).
+  std::optional<std::int32_t> exit_code;
+  std::string standard_output;
+  std::string standard_error;
+};
+
+// Starts the program with empty standard input and the inherited current directory, collects
+// both output streams in full and waits, without a time limit, until it ends. Fails with the
+// operating system's error text when the program cannot be started.
+common::Result<ProcessOutcome> run_process(const ProcessRequest& request);
+
+}  // namespace platform
