@@ -184,7 +184,7 @@ TEST_F(EnvelopeSpliceTest, InputFailuresReportTheFirstErrorAndWriteNothing) {
        "Error: trailing characters at line 1 column 3\n"},
       {"fabric unreadable", kModel, nullptr, "Error: Is a directory (os error 21)\n"},
       {"fabric an array", kModel, "[1, 2]",
-       "Error: invalid type: sequence, expected a map at line 1 column 0\n"},
+       "Error: invalid type: sequence, expected a map at line 1 column 1\n"},
       {"fabric not UTF-8", kModel, "{\"wall\": \"\xff\"}",
        "Error: stream did not contain valid UTF-8\n"},
   };
