@@ -65,7 +65,9 @@ common::Result<void> run(const Operands& operands) {
 
 int main(int argc, char* argv[]) {
   if (argc != 4 && argc != 5) {
-    print_usage(argc > 0 && argv[0] != nullptr ? std::string_view(argv[0]) : kDefaultProgramName);
+    // Linux hands an empty argument list over as one empty name; both mean no name is known.
+    const bool named = argc > 0 && argv[0] != nullptr && argv[0][0] != '\0';
+    print_usage(named ? std::string_view(argv[0]) : kDefaultProgramName);
     return 1;
   }
   Operands operands{argv[1], argv[2], argv[3], std::nullopt};
