@@ -146,7 +146,8 @@ common::Result<void> apply_allocation(Json& variant, std::string_view zone_name,
   if (key == "control") return allocate_control(variant, zone_name, name, dir);
   if (key == "lighting") return allocate_lighting(variant, zone_name, name, dir);
   if (key == "simplified_fabric") return allocate_fabric(variant, zone_name, name, dir);
-  if (key == "space_cooling_system") allocate_zone_text(variant, zone_name, "SpaceCoolSystem", name);
+  if (key == "space_cooling_system")
+    allocate_zone_text(variant, zone_name, "SpaceCoolSystem", name);
   if (key == "space_heat_control") allocate_zone_text(variant, zone_name, "SpaceHeatControl", name);
   if (key == "space_heat_emitters") return allocate_emitters(variant, zone_name, name, dir);
   return {};
