@@ -108,6 +108,9 @@ TEST(BatchConfigNames, PathWithoutFileNameFails) {
       {"dir/", "the configuration path 'dir/' has no file name"},
       {"", "the configuration path '' has no file name"},
       {"dir/..", "the configuration path 'dir/..' has no file name"},
+#ifndef _WIN32
+      {"dir/b\xff.json", "the configuration file name 'b\xef\xbf\xbd.json' is not valid Unicode"},
+#endif
   };
   for (const auto& c : cases) {
     auto name = config_name_from_path(c.path);
