@@ -144,11 +144,12 @@ class ProbeWorkspace {
 
   // Runs with TMPDIR pointing into the workspace, so the temporary model file has a known path
   // and no other test shares it.
-  ProgramRun probe_with_tmp(const std::vector<std::string>& args) const {
+  ProgramRun probe_with_tmp(const std::vector<std::string>& args,
+                            const std::string& in = "") const {
     fs::create_directories(tmp());
     std::vector<std::string> words{"TMPDIR=" + tmp().string(), kProbe};
     words.insert(words.end(), args.begin(), args.end());
-    return test_support::run_program("/usr/bin/env", words, root());
+    return test_support::run_program("/usr/bin/env", words, root() / in);
   }
   fs::path tmp() const { return root() / "tmp"; }
 

@@ -13,16 +13,18 @@ namespace {
 
 const char* const kEngineScript = "ws/src-tauri/resources/run.sh";
 
-// Appends every word it was given and the environment it relies on to one file, keeps a copy of
-// the model, and chatters on both streams, which the program must not show.
+// Appends every word it was given and the environment it relies on to a file beside itself, keeps
+// a copy of the model there, and chatters on both streams, which the program must not show.
 const char* const kRecordingEngine = R"(#!/bin/bash
-{ printf '%s\n' "$0" "$@"; printf 'WORKSPACE=%s\nPWD=%s\n--\n' "$WORKSPACE" "$PWD"; } \
-  >> "$WORKSPACE/engine_calls.txt"
-cp "$1" "$WORKSPACE/engine_model.json"
+here=$(dirname "$0")
+{ printf '%s\n' "$0" "$@"; printf 'WORKSPACE=%s\nPWD=%s\n--\n' "${WORKSPACE-unset}" "$PWD"; } \
+  >> "$here/engine_calls.txt"
+cp "$1" "$here/engine_model.json"
 echo "engine chatter"
 echo "engine warning" >&2
 exit 0
 )";
+const char* const kEngineCalls = "ws/src-tauri/resources/engine_calls.txt";
 
 const char* const kFailingEngine = R"(#!/bin/bash
 printf x
@@ -93,9 +95,9 @@ TEST(EnsembleProbeSimulation, SimulatedCombinationRunsTheEngineWithTheWrapperOpt
                 "[NATIVE_RUNNER] Simulation completed successfully\n" + group_end("g", 1, out) +
                 closing_lines(false));
 
-  EXPECT_EQ(ws.read("ws/engine_calls.txt"), script + "\n" + temp_model + "\n" + weather +
-                                                "\nsim\n--heat-balance\nWORKSPACE=" + root +
-                                                "/ws\nPWD=" + root + "\n--\n");
+  EXPECT_EQ(ws.read(kEngineCalls), script + "\n" + temp_model + "\n" + weather +
+                                       "\nsim\n--heat-balance\nWORKSPACE=" + root +
+                                       "/ws\nPWD=" + root + "\n--\n");
   // Having applied a wrapper, the first zone is the living room.
   const std::string variant = R"({
   "Tariff": {
@@ -110,7 +112,7 @@ TEST(EnsembleProbeSimulation, SimulatedCombinationRunsTheEngineWithTheWrapperOpt
   }
 })";
   EXPECT_EQ(ws.read("out/result_sim_g_0/g.json"), variant);
-  EXPECT_EQ(ws.read("ws/engine_model.json"), variant);
+  EXPECT_EQ(ws.read("ws/src-tauri/resources/engine_model.json"), variant);
   EXPECT_EQ(ws.tree("tmp"), Tree{});
 
   EXPECT_EQ(ws.tree("out"),
@@ -157,9 +159,8 @@ TEST(EnsembleProbeSimulation, MissingWrapperFileWarnsTwiceAndRunsWithoutOption) 
                                  weather + " wrap run []") +
                 "[NATIVE_RUNNER] Simulation completed successfully\n" + group_end("g", 1) +
                 closing_lines(false));
-  EXPECT_EQ(ws.read("ws/engine_calls.txt"),
-            std::string(kEngineScript) + "\n" + temp_model + "\n" + weather +
-                "\nwrap run\nWORKSPACE=ws\nPWD=" + ws.cwd() + "\n--\n");
+  EXPECT_EQ(ws.read(kEngineCalls), std::string(kEngineScript) + "\n" + temp_model + "\n" + weather +
+                                       "\nwrap run\nWORKSPACE=ws\nPWD=" + ws.cwd() + "\n--\n");
   EXPECT_EQ(ws.read("out/result_wrap run_g_0/g.json"), kHousePretty);
 }
 
@@ -275,7 +276,7 @@ TEST(EnsembleProbeSimulation, WeatherSkipsWriteTheVariantAndGoOn) {
     }
   }
 })");
-  EXPECT_FALSE(ws.exists("ws/engine_calls.txt"));
+  EXPECT_FALSE(ws.exists(kEngineCalls));
 }
 
 // The shell is never looked for when the script is missing, and the temporary model stays.
@@ -332,6 +333,32 @@ TEST(EnsembleProbeSimulation, BundledExampleWorkspaceRunsItsStandInEngine) {
             "stand-in engine run 6 (no simulation was performed)\nmodel file:   " +
                 (ws.tmp() / "temp_model.json").string() + tail +
                 "options:      --heat-balance\nWORKSPACE:    ws\n");
+}
+
+// Run from inside the workspace, the workspace is the empty path: the script is found relative
+// to the working directory and the engine sees WORKSPACE set but empty.
+TEST(EnsembleProbeSimulation, RunFromInsideTheWorkspaceHandsTheEngineAnEmptyWorkspace) {
+  ProbeWorkspace ws;
+  write_house_parameters(ws);
+  write_weather(ws);
+  ws.param("model_wrappers/passthrough.json", "{}");
+  ws.file(kEngineScript, kRecordingEngine);
+  ws.config("inside.json", R"({"g": {"base_json": ["house"], "weather_files": ["site"]}})");
+  const std::string weather = "input/batch_parameters/weather_files/site.epw";
+  const std::string temp_model = (ws.tmp() / "temp_model.json").string();
+
+  const ProgramRun run =
+      ws.probe_with_tmp({"--simulation", "input/configs/inside.json", "out"}, "ws");
+
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_NE(run.out.find("[NATIVE_RUNNER] Executing: /bin/bash src-tauri/resources/run.sh " +
+                         temp_model + " " + weather + " inside []\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(ws.read(kEngineCalls), "src-tauri/resources/run.sh\n" + temp_model + "\n" + weather +
+                                       "\ninside\nWORKSPACE=\nPWD=" + ws.cwd() + "/ws\n--\n");
+  EXPECT_EQ(ws.read("ws/out/result_inside_g_0/g.json"), kHousePretty);
 }
 
 }  // namespace
