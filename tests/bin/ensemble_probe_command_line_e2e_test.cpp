@@ -148,18 +148,31 @@ TEST(EnsembleProbeCommandLine, RelativeConfigurationPathOfThreeComponents) {
 })");
 }
 
+// The message is the system's own for the directory that could not be made: a regular file on
+// the way is "not a directory", a regular file in its place "exists".
 TEST(EnsembleProbeCommandLine, OutputDirectoryThatCannotBeCreated) {
-  ProbeWorkspace ws;
-  ws.file("plain", "a regular file");
+  const struct {
+    const char* out;
+    const char* error;
+  } rows[] = {
+      {"plain/out", "Not a directory (os error 20)"},
+      {"plain", "File exists (os error 17)"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.out);
+    ProbeWorkspace ws;
+    ws.file("plain", "a regular file");
 
-  const ProgramRun run = ws.probe({"ws/input/configs/batch.json", "plain/out"});
+    const ProgramRun run = ws.probe({"ws/input/configs/batch.json", row.out});
 
-  EXPECT_EQ(run.exit_code, 1);
-  EXPECT_EQ(run.out,
-            "[ensemble_probe] Called with config: ws/input/configs/batch.json output_dir: "
-            "plain/out json_only: true\n");
-  EXPECT_EQ(run.err, "Failed to create output directory: Not a directory (os error 20)\n");
-  EXPECT_EQ(ws.tree(""), Tree{"plain"});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.out,
+              "[ensemble_probe] Called with config: ws/input/configs/batch.json output_dir: " +
+                  std::string(row.out) + " json_only: true\n");
+    EXPECT_EQ(run.err, std::string("Failed to create output directory: ") + row.error + "\n");
+    EXPECT_EQ(ws.tree(""), Tree{"plain"});
+    EXPECT_EQ(ws.read("plain"), "a regular file");
+  }
 }
 
 }  // namespace
