@@ -143,11 +143,13 @@ class ProbeWorkspace {
   }
 
   // Runs with TMPDIR pointing into the workspace, so the temporary model file has a known path
-  // and no other test shares it.
-  ProgramRun probe_with_tmp(const std::vector<std::string>& args,
-                            const std::string& in = "") const {
+  // and no other test shares it. `environment` adds further NAME=value settings.
+  ProgramRun probe_with_tmp(const std::vector<std::string>& args, const std::string& in = "",
+                            const std::vector<std::string>& environment = {}) const {
     fs::create_directories(tmp());
-    std::vector<std::string> words{"TMPDIR=" + tmp().string(), kProbe};
+    std::vector<std::string> words{"TMPDIR=" + tmp().string()};
+    words.insert(words.end(), environment.begin(), environment.end());
+    words.push_back(kProbe);
     words.insert(words.end(), args.begin(), args.end());
     return test_support::run_program("/usr/bin/env", words, root() / in);
   }

@@ -313,8 +313,10 @@ TEST(EnsembleProbeSimulation, BundledExampleWorkspaceRunsItsStandInEngine) {
   // Summaries of earlier runs in the source tree would shift the numbering.
   fs::remove_all(ws.root() / "ws" / "engine_runs");
 
-  const ProgramRun run =
-      ws.probe_with_tmp({"--simulation", "ws/input/configs/demo_batch.json", "out"});
+  // The stand-in needs only system tools; user-level command shims on PATH can take seconds to
+  // start, and the stand-in starts its checker twice per run.
+  const ProgramRun run = ws.probe_with_tmp(
+      {"--simulation", "ws/input/configs/demo_batch.json", "out"}, "", {"PATH=/usr/bin:/bin"});
 
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.err, "");
