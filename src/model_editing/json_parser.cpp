@@ -312,7 +312,8 @@ class Parser {
     return std::nullopt;
   }
 
-  // Integers keep their kind when they fit 64 bits; "-0" and anything wider become floats.
+  // Integers keep their kind when they fit 64 bits; anything wider becomes a float. "-0" is the
+  // integer 0: written without fraction or exponent it is a pitch like any other.
   static bool integer_to_json(std::string_view magnitude, bool negative, Json& out) {
     std::uint64_t value = 0;
     const auto result =
@@ -323,7 +324,7 @@ class Parser {
       return true;
     }
     constexpr std::uint64_t kMinMagnitude = std::uint64_t{1} << 63;
-    if (value == 0 || value > kMinMagnitude) return false;
+    if (value > kMinMagnitude) return false;
     out = Json(value == kMinMagnitude ? std::numeric_limits<std::int64_t>::min()
                                       : -static_cast<std::int64_t>(value));
     return true;

@@ -28,7 +28,8 @@ TEST(JsonText, RoundTripsThroughTheCompactForm) {
       {"90", "90"},
       {"90.0", "90.0"},
       {"-5", "-5"},
-      {"-0", "-0.0"},
+      {"-0", "0"},
+      {"-0.0", "-0.0"},
       {"18446744073709551615", "18446744073709551615"},
       {"-9223372036854775808", "-9223372036854775808"},
       {"18446744073709551616", "1.8446744073709552e19"},
@@ -55,6 +56,8 @@ TEST(JsonText, KeepsIntegersApartFromFloats) {
   EXPECT_TRUE(parse_json("90")->is_number_integer());
   EXPECT_TRUE(parse_json("90.0")->is_number_float());
   EXPECT_TRUE(parse_json("-1")->is_number_integer());
+  EXPECT_TRUE(parse_json("-0")->is_number_integer());
+  EXPECT_TRUE(parse_json("-0e0")->is_number_float());
 }
 
 TEST(JsonText, RefusesMalformedText) {
