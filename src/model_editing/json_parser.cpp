@@ -1,5 +1,6 @@
 #include "model_editing/json_parser.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <limits>
@@ -279,7 +280,6 @@ class Parser {
     }
     const std::size_t integer_end = pos_;
     bool is_float = false;
-    bool negative_exponent = false;
     if (!at_end() && peek() == '.') {
       is_float = true;
       ++pos_;
@@ -289,10 +289,7 @@ class Parser {
     if (!at_end() && (peek() == 'e' || peek() == 'E')) {
       is_float = true;
       ++pos_;
-      if (!at_end() && (peek() == '+' || peek() == '-')) {
-        negative_exponent = peek() == '-';
-        ++pos_;
-      }
+      if (!at_end() && (peek() == '+' || peek() == '-')) ++pos_;
       if (!scan_digits())
         return fail_here(at_end() ? "EOF while parsing a value" : "invalid number");
     }
@@ -305,14 +302,47 @@ class Parser {
     double value = 0.0;
     const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value);
     if (result.ec == std::errc::result_out_of_range) {
-      if (!negative_exponent) return ParseFailure{"number out of range", start};
+      if (decimal_exponent(digits) >= 0) return ParseFailure{"number out of range", start};
       value = negative ? -0.0 : 0.0;  // too small to represent: rounds to zero
     }
     out = Json(value);
     return std::nullopt;
   }
 
-  // Integers keep their kind when they fit 64 bits; "-0" and anything wider become floats.
+  // The power of ten of the first significant digit of a well-formed number that is not zero
+  // (1.5e3 gives 3, 0.02 gives -2). An out-of-range value below 1 is too small, any other too
+  // large, whatever the sign of its exponent ("1000e-1" is 100, "0.001e2" is 0.1).
+  static std::int64_t decimal_exponent(std::string_view number) {
+    constexpr std::int64_t kSaturation = std::int64_t{1} << 40;
+    std::size_t i = number.front() == '-' ? 1 : 0;
+    std::int64_t position = 0;
+    bool significant = false;
+    for (; i < number.size() && number[i] >= '0' && number[i] <= '9'; ++i) {
+      if (significant) ++position;
+      significant = significant || number[i] != '0';
+    }
+    if (i < number.size() && number[i] == '.') {
+      for (++i; i < number.size() && number[i] >= '0' && number[i] <= '9'; ++i) {
+        if (significant) continue;
+        --position;
+        significant = number[i] != '0';
+      }
+    }
+    std::int64_t exponent = 0;
+    if (i < number.size() && (number[i] == 'e' || number[i] == 'E')) {
+      ++i;
+      const bool negative = i < number.size() && number[i] == '-';
+      if (i < number.size() && (number[i] == '+' || number[i] == '-')) ++i;
+      for (; i < number.size(); ++i) {
+        exponent = std::min(kSaturation, exponent * 10 + (number[i] - '0'));
+      }
+      if (negative) exponent = -exponent;
+    }
+    return position + exponent;
+  }
+
+  // Integers keep their kind when they fit 64 bits; anything wider becomes a float. "-0" is the
+  // integer 0: written without fraction or exponent it is a pitch like any other.
   static bool integer_to_json(std::string_view magnitude, bool negative, Json& out) {
     std::uint64_t value = 0;
     const auto result =
@@ -323,7 +353,7 @@ class Parser {
       return true;
     }
     constexpr std::uint64_t kMinMagnitude = std::uint64_t{1} << 63;
-    if (value == 0 || value > kMinMagnitude) return false;
+    if (value > kMinMagnitude) return false;
     out = Json(value == kMinMagnitude ? std::numeric_limits<std::int64_t>::min()
                                       : -static_cast<std::int64_t>(value));
     return true;

@@ -1,9 +1,11 @@
 // Merges one fabric parameter file into a model document, into every zone or one named zone.
 
 #include <iostream>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "common/error.h"
@@ -77,7 +79,15 @@ int main(int argc, char* argv[]) {
   Operands operands{words[1], words[2], words[3], std::nullopt};
   if (words.size() == 5) operands.zone_name = words[4];
 
-  if (auto result = run(operands); !result) {
+  common::Result<void> result;
+  try {
+    result = run(operands);
+  } catch (const std::bad_alloc&) {
+    // A document too large for memory is a failed read, reported like any other, not a crash.
+    const auto code = std::make_error_code(std::errc::not_enough_memory);
+    result = common::fail(code.message() + " (os error " + std::to_string(code.value()) + ")");
+  }
+  if (!result) {
     std::cerr << "Error: " << result.error().message << '\n';
     return 1;
   }
