@@ -33,6 +33,11 @@ TEST(WorkspacePaths, DerivesWorkspaceThreeLevelsAboveTheConfiguration) {
       {"/ws/input/configs/run1.json/", "/ws", "/ws/input/batch_parameters"},
       {"/ws//input/configs//run1.json", "/ws", "/ws/input/batch_parameters"},
       {"my ws/input/configs/run 1.json", "my ws", "my ws/input/batch_parameters"},
+      // "." is no level of its own, and the workspace keeps the separators as written.
+      {"x/a/b/./run1.json", "x", "x/input/batch_parameters"},
+      {"x/./configs/run1.json", "", "input/batch_parameters"},
+      {"ws/input/configs/run1.json/.", "ws", "ws/input/batch_parameters"},
+      {"a//b/input/configs/c.json", "a//b", "a//b/input/batch_parameters"},
 #endif
       {"a/b/run1.json", "", "input/batch_parameters"},
   };
@@ -50,7 +55,7 @@ TEST(WorkspacePaths, DerivesWorkspaceThreeLevelsAboveTheConfiguration) {
 TEST(WorkspacePaths, RefusesPathsWithFewerThanThreeRemovableLevels) {
   const std::string rows[] = {
       "",       "cfg.json",         "--simulation",   "dir/cfg.json", "/a/cfg.json", "/",
-      "a/b/",   R"(C:\a\cfg.json)", R"(C:\cfg.json)",
+      "a/b/",   R"(C:\a\cfg.json)", R"(C:\cfg.json)", "a/./cfg.json", "a/b/.",
 #ifdef _WIN32
       R"(C:\)", R"(C:a\cfg.json)",
 #endif
