@@ -17,6 +17,8 @@ common::Error error_from(const std::error_code& code) {
 }  // namespace
 
 common::Result<void> create_directories(const std::filesystem::path& path) {
+  // The empty path names the current directory, which exists; the library refuses it instead.
+  if (path.empty()) return {};
   std::error_code code;
   std::filesystem::create_directories(path, code);
   // Some library versions report success for a path that exists as a file, others "not a
