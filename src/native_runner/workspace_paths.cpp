@@ -43,7 +43,7 @@ std::vector<std::size_t> removable_components(const fs::path& path) {
 
 // The text up to the last component kept; with none kept, the root as written (drive and one
 // separator), or the empty path.
-fs::path workspace_text(const fs::path& path, const std::vector<std::size_t>& kept) {
+fs::path kept_text(const fs::path& path, const std::vector<std::size_t>& kept) {
   const fs::path::string_type& text = path.native();
   if (!kept.empty()) return fs::path(text.substr(0, kept.back()));
   std::size_t root = path.root_name().native().size();
@@ -62,18 +62,22 @@ fs::path join_base_params(const fs::path& workspace) {
 
 }  // namespace
 
+std::optional<fs::path> lexical_ancestor(const fs::path& path, std::size_t levels) {
+  std::vector<std::size_t> parts = removable_components(path);
+  if (parts.size() < levels) return std::nullopt;
+  parts.resize(parts.size() - levels);
+  return kept_text(path, parts);
+}
+
 common::Result<WorkspacePaths> derive_workspace_paths(const std::string& config_path) {
   // Command-line text reaches us as UTF-8 on every platform.
   const fs::path path(std::u8string(config_path.begin(), config_path.end()));
-  std::vector<std::size_t> parts = removable_components(path);
-  if (parts.size() < kLevelsAboveConfig) {
+  auto workspace = lexical_ancestor(path, kLevelsAboveConfig);
+  if (!workspace) {
     return common::fail("cannot derive the workspace from configuration path '" + config_path +
                         "': it needs three parent levels (workspace/input/configs/file)");
   }
-  parts.resize(parts.size() - kLevelsAboveConfig);
-  // The root (drive, leading separator) is never a removable level.
-  fs::path workspace = workspace_text(path, parts);
-  return WorkspacePaths{workspace, join_base_params(workspace)};
+  return WorkspacePaths{*workspace, join_base_params(*workspace)};
 }
 
 }  // namespace native_runner

@@ -70,7 +70,7 @@ class BatchDriverTest : public ::testing::Test {
     common::Result<void> outcome;
     Console console;
   };
-  Run run(const fs::path& config_path, bool json_only) {
+  Run run(const fs::path& config_path, bool json_only, const fs::path& base_params = {}) {
     std::ostringstream console;
     BatchServices services{console, [this](const Json& model, std::string_view output_path,
                                            std::string_view weather, CliFlags flags,
@@ -82,7 +82,8 @@ class BatchDriverTest : public ::testing::Test {
                              simulated_models_.push_back(model);
                              return simulation_outcome_;
                            }};
-    auto outcome = run_native_batch(config_path, base(), out(), out(), "job", json_only, services);
+    auto outcome = run_native_batch(config_path, base_params.empty() ? base() : base_params, out(),
+                                    out(), "job", json_only, services);
     return Run{outcome, split_console(console.str())};
   }
 
@@ -289,6 +290,23 @@ TEST_F(BatchDriverTest, SimulatesEveryVariantWithItsWeatherAndWrapper) {
   const std::string sim_progress = dir_.read(out() / "sim_progress_job.json");
   EXPECT_NE(sim_progress.find("\"status_message\": \"Simulation completed successfully\""),
             std::string::npos);
+}
+
+TEST_F(BatchDriverTest, WorkspaceIsTwoNamedLevelsAboveTheBaseParameterDirectory) {
+  file("base_json/house.json", kModel);
+  file("weather_files/w.json", R"({"weather_file": "w.epw"})");
+  file("weather_files/w.epw", "sample");
+  const auto cfg = config(R"({"g": {"base_json": ["house"], "weather_files": ["w"]}})");
+  // A trailing separator or "." names no level of its own.
+  for (const std::string tail : {"/", "/."}) {
+    simulations_.clear();
+    const auto result = run(cfg, false, fs::path(base().string() + tail));
+    ASSERT_TRUE(result.outcome) << result.outcome.error().message;
+    ASSERT_EQ(simulations_.size(), 1u);
+    EXPECT_NE(simulations_[0].find(" | " + (dir_.path() / "ws").string() + " | batch_a"),
+              std::string::npos)
+        << simulations_[0];
+  }
 }
 
 TEST_F(BatchDriverTest, FailedSimulationEndsTheBatchAfterLoggingIt) {

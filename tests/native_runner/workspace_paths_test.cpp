@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace native_runner {
@@ -67,6 +68,28 @@ TEST(WorkspacePaths, RefusesPathsWithFewerThanThreeRemovableLevels) {
     EXPECT_EQ(paths.error().message,
               "cannot derive the workspace from configuration path '" + config_path +
                   "': it needs three parent levels (workspace/input/configs/file)");
+  }
+}
+
+TEST(WorkspacePaths, TwoLevelsAboveTheBaseParameterDirectory) {
+  const struct {
+    std::string base;
+    std::optional<std::string> workspace;
+  } rows[] = {
+      {"a/b", ""},
+      {"/a/b", "/"},
+      {"ws/input/batch_parameters/", "ws"},
+      // A root alone is no level: "/x" has one parent level, not two.
+      {"/x", std::nullopt},
+      {"b", std::nullopt},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.base);
+    const auto workspace = lexical_ancestor(row.base, 2);
+    ASSERT_EQ(workspace.has_value(), row.workspace.has_value());
+    if (workspace) {
+      EXPECT_EQ(workspace->string(), *row.workspace);
+    }
   }
 }
 
