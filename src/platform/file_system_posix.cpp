@@ -34,6 +34,7 @@ class FileDescriptor {
 };
 
 common::Result<FileDescriptor> open_file(const std::filesystem::path& path, int flags) {
+  if (contains_nul(path)) return std::unexpected(os_error(EINVAL));
   int fd;
   do {
     fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);

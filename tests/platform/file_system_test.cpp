@@ -36,5 +36,26 @@ TEST(CreateDirectories, CreatesDirectoriesOrReportsTheOsError) {
   }
 }
 
+// Text after a NUL never reaches the system, so without a check these would touch "file" or make
+// "made" instead of failing.
+TEST(FileSystem, PathsWithANulCharacterNameNoFile) {
+  test_support::TempDir dir;
+  dir.write("file", "x");
+  using namespace std::string_literals;
+  const fs::path file_nul = dir.path() / "file\0.json"s;
+  EXPECT_FALSE(platform::exists(file_nul));
+  const auto read = read_file(file_nul);
+  ASSERT_FALSE(read.has_value());
+  EXPECT_EQ(read.error().message, "Invalid argument (os error 22)");
+  const auto written = write_file(file_nul, "y");
+  ASSERT_FALSE(written.has_value());
+  EXPECT_EQ(written.error().message, "Invalid argument (os error 22)");
+  const auto created = platform::create_directories(dir.path() / "made\0_0"s);
+  ASSERT_FALSE(created.has_value());
+  EXPECT_EQ(created.error().message, "Invalid argument (os error 22)");
+  EXPECT_FALSE(fs::exists(dir.path() / "made"));
+  EXPECT_EQ(dir.read("file"), "x");
+}
+
 }  // namespace
 }  // namespace platform
