@@ -1,0 +1,64 @@
+// The parts of the file layer that the standard library already makes portable.
+#include "platform/file_system.h"
+
+#include <system_error>
+
+#include "model_editing/utf8.h"
+
+namespace platform {
+
+namespace {
+
+common::Error error_from(const std::error_code& code) {
+  if (code.category() == std::system_category()) return os_error(code.value());
+  return common::Error(code.message() + " (os error " + std::to_string(code.value()) + ")");
+}
+
+}  // namespace
+
+common::Result<void> create_directories(const std::filesystem::path& path) {
+  std::error_code code;
+  std::filesystem::create_directories(path, code);
+  if (code) return std::unexpected(error_from(code));
+  // create_directories reports success when the path exists as a file; it is not a directory.
+  if (!std::filesystem::is_directory(path, code)) {
+    return std::unexpected(error_from(std::make_error_code(std::errc::file_exists)));
+  }
+  return {};
+}
+
+bool exists(const std::filesystem::path& path) {
+  std::error_code code;
+  return std::filesystem::exists(path, code);
+}
+
+common::Result<void> remove_file(const std::filesystem::path& path) {
+  std::error_code code;
+  if (!std::filesystem::remove(path, code) && !code) {
+    code = std::make_error_code(std::errc::no_such_file_or_directory);
+  }
+  if (code) return std::unexpected(error_from(code));
+  return {};
+}
+
+common::Result<std::filesystem::path> current_directory() {
+  std::error_code code;
+  auto path = std::filesystem::current_path(code);
+  if (code) return std::unexpected(error_from(code));
+  return path;
+}
+
+std::filesystem::path temp_directory() {
+  std::error_code code;
+  auto path = std::filesystem::temp_directory_path(code);
+  if (code) return std::filesystem::path(".");
+  return path;
+}
+
+std::string path_text(const std::filesystem::path& path) {
+  const auto utf8 = path.u8string();
+  return model_editing::to_valid_utf8_lossy(
+      std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+}
+
+}  // namespace platform

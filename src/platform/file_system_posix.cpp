@@ -1,0 +1,118 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <system_error>
+
+#include "platform/file_system.h"
+
+namespace platform {
+
+namespace {
+
+// Closes the descriptor when it goes out of scope.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+  // Closes now and reports a failure (a delayed write error surfaces here on some systems).
+  bool close_checked() {
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+common::Result<FileDescriptor> open_file(const std::filesystem::path& path, int flags) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return std::unexpected(os_error(errno));
+  return common::Result<FileDescriptor>(std::in_place, fd);
+}
+
+common::Result<void> write_all(int fd, std::string_view contents) {
+  while (!contents.empty()) {
+    const ssize_t written = ::write(fd, contents.data(), contents.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return std::unexpected(os_error(errno));
+    }
+    contents.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return {};
+}
+
+common::Result<void> write_and_close(const std::filesystem::path& path, int flags,
+                                     std::string_view contents) {
+  auto file = open_file(path, flags);
+  if (!file) return std::unexpected(file.error());
+  if (auto written = write_all(file->get(), contents); !written) return written;
+  if (!file->close_checked()) return std::unexpected(os_error(errno));
+  return {};
+}
+
+}  // namespace
+
+common::Error os_error(int code) {
+  return common::Error(std::system_category().message(code) + " (os error " + std::to_string(code) +
+                       ")");
+}
+
+common::Result<std::string> read_file(const std::filesystem::path& path) {
+  auto file = open_file(path, O_RDONLY);
+  if (!file) return std::unexpected(file.error());
+  std::string contents;
+  struct stat info {};
+  if (::fstat(file->get(), &info) == 0 && info.st_size > 0) {
+    contents.reserve(static_cast<std::size_t>(info.st_size));
+  }
+  char buffer[1 << 16];
+  while (true) {
+    const ssize_t got = ::read(file->get(), buffer, sizeof buffer);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return std::unexpected(os_error(errno));
+    }
+    if (got == 0) break;
+    contents.append(buffer, static_cast<std::size_t>(got));
+  }
+  return contents;
+}
+
+common::Result<void> write_file(const std::filesystem::path& path, std::string_view contents) {
+  return write_and_close(path, O_WRONLY | O_CREAT | O_TRUNC, contents);
+}
+
+common::Result<void> append_to_file(const std::filesystem::path& path, std::string_view contents) {
+  return write_and_close(path, O_WRONLY | O_CREAT | O_APPEND, contents);
+}
+
+common::Result<void> replace_file(const std::filesystem::path& path, std::string_view contents) {
+  static std::atomic<unsigned> counter{0};
+  auto temporary = path;
+  temporary += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  auto file = open_file(temporary, O_WRONLY | O_CREAT | O_EXCL);
+  if (!file) return std::unexpected(file.error());
+  auto outcome = write_all(file->get(), contents);
+  if (outcome && ::fsync(file->get()) != 0) outcome = std::unexpected(os_error(errno));
+  if (!file->close_checked() && outcome) outcome = std::unexpected(os_error(errno));
+  if (outcome && ::rename(temporary.c_str(), path.c_str()) != 0) {
+    outcome = std::unexpected(os_error(errno));
+  }
+  if (!outcome) ::unlink(temporary.c_str());
+  return outcome;
+}
+
+}  // namespace platform
