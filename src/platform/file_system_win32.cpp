@@ -112,4 +112,9 @@ common::Result<void> replace_file(const std::filesystem::path& path, std::string
   return {};
 }
 
+common::Result<void> remove_file(const std::filesystem::path& path) {
+  if (!DeleteFileW(path.wstring().c_str())) return std::unexpected(last_error());
+  return {};
+}
+
 }  // namespace platform
