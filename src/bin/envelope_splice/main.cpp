@@ -9,7 +9,10 @@
 #include "model_editing/fabric_parameters.h"
 #include "model_editing/json_reader.h"
 #include "model_editing/json_writer.h"
+#include "platform/command_line.h"
+#include "platform/console.h"
 #include "platform/file_system.h"
+#include "platform/utf8_path.h"
 
 namespace {
 
@@ -34,7 +37,7 @@ void print_usage(std::string_view program) {
 }
 
 common::Result<Json> read_fabric_parameter_document(const std::string& path) {
-  auto text = model_editing::read_text_file(path);
+  auto text = model_editing::read_text_file(platform::utf8_path(path));
   if (!text) return std::unexpected(text.error());
   return model_editing::parse_json_object(*text);
 }
@@ -43,7 +46,7 @@ common::Result<Json> read_fabric_parameter_document(const std::string& path) {
 // after both were merged. The output may name an input, so it is replaced rather than truncated:
 // a failed write then leaves the old file as it was.
 common::Result<void> run(const Operands& operands) {
-  auto model_text = model_editing::read_text_file(operands.base_model);
+  auto model_text = model_editing::read_text_file(platform::utf8_path(operands.base_model));
   if (!model_text) return std::unexpected(model_text.error());
   auto model = model_editing::parse_json(*model_text);
   if (!model) return std::unexpected(model.error());
@@ -58,18 +61,21 @@ common::Result<void> run(const Operands& operands) {
   if (outcome == model_editing::FabricApplyOutcome::ZoneNotFound) {
     std::cerr << "Warning: Target zone '" << *operands.zone_name << "' not found in model\n";
   }
-  return platform::replace_file(operands.output, model_editing::to_pretty_json(*model));
+  return platform::replace_file(platform::utf8_path(operands.output),
+                                model_editing::to_pretty_json(*model));
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  if (argc != 4 && argc != 5) {
-    print_usage(argc > 0 && argv[0] != nullptr ? std::string_view(argv[0]) : kDefaultProgramName);
+  platform::prepare_console();
+  const auto words = platform::command_line_words(argc, argv);
+  if (words.size() != 4 && words.size() != 5) {
+    print_usage(words.empty() ? kDefaultProgramName : std::string_view(words[0]));
     return 1;
   }
-  Operands operands{argv[1], argv[2], argv[3], std::nullopt};
-  if (argc == 5) operands.zone_name = argv[4];
+  Operands operands{words[1], words[2], words[3], std::nullopt};
+  if (words.size() == 5) operands.zone_name = words[4];
 
   if (auto result = run(operands); !result) {
     std::cerr << "Error: " << result.error().message << '\n';
