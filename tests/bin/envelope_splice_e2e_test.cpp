@@ -79,6 +79,10 @@ TEST_F(EnvelopeSpliceTest, WrongOperandCountPrintsUsageAndTouchesNothing) {
 
   const ProgramRun renamed = run_program(kProgram, {"a"}, dir_.path(), "splice");
   EXPECT_EQ(renamed.err, std::string("Usage: splice") + kUsageTail);
+
+  const ProgramRun unnamed = run_program("/bin/bash", {"-c", "exec -a '' \"$0\"", kProgram});
+  EXPECT_EQ(unnamed.exit_code, 1);
+  EXPECT_EQ(unnamed.err, std::string("Usage: envelope_splice") + kUsageTail);
 }
 
 TEST_F(EnvelopeSpliceTest, GlobalModeWritesEveryZoneSortedAndLeavesBridgesWithoutBothRules) {

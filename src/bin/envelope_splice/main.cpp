@@ -71,7 +71,9 @@ int main(int argc, char* argv[]) {
   platform::prepare_console();
   const auto words = platform::command_line_words(argc, argv);
   if (words.size() != 4 && words.size() != 5) {
-    print_usage(words.empty() ? kDefaultProgramName : std::string_view(words[0]));
+    // Linux hands an empty argument list over as one empty name; both mean no name is known.
+    const bool named = !words.empty() && !words[0].empty();
+    print_usage(named ? std::string_view(words[0]) : kDefaultProgramName);
     return 1;
   }
   Operands operands{words[1], words[2], words[3], std::nullopt};
