@@ -32,9 +32,10 @@ std::vector<fs::path> removable_components(const fs::path& path) {
 fs::path join_base_params(const fs::path& workspace) {
   fs::path::string_type text = workspace.native();
   if (!text.empty() && !is_separator(text.back())) text += fs::path::preferred_separator;
-  fs::path base(std::move(text));
-  base += fs::path(kBaseParamsSuffix);
-  return base;
+  // Joined as text and parsed once: appending a path with += loses its inner components in the
+  // MinGW standard library, and "input" would then be missing from the parsed path.
+  text += fs::path(kBaseParamsSuffix).native();
+  return fs::path(std::move(text));
 }
 
 }  // namespace
