@@ -25,6 +25,11 @@ class UniqueHandle {
   UniqueHandle& operator=(const UniqueHandle&) = delete;
 
   HANDLE get() const { return handle_; }
+  // For APIs that hand back a new handle through a pointer; the old one is closed first.
+  HANDLE* out() {
+    reset();
+    return &handle_;
+  }
   bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
 
   void reset() {
