@@ -43,9 +43,15 @@ def unix_path(windows_path):
     return DRIVE_C.joinpath(*[p for p in windows_path[3:].split("\\") if p])
 
 
+def wine_env():
+    env = dict(os.environ)
+    # The prefix's own where.exe is a stub; "n" makes Wine run the stand-in copied over it.
+    env.update({"WINEDEBUG": "-all", "WINEPREFIX": str(PREFIX), "WINEDLLOVERRIDES": "where.exe=n"})
+    return env
+
+
 def wine(program, args, env=None, cwd=None, timeout=180):
-    full_env = dict(os.environ)
-    full_env.update({"WINEDEBUG": "-all", "WINEPREFIX": str(PREFIX)})
+    full_env = wine_env()
     full_env.update(env or {})
     done = subprocess.run([WINE, str(program), *args], env=full_env, cwd=cwd,
                           stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
@@ -54,9 +60,7 @@ def wine(program, args, env=None, cwd=None, timeout=180):
 
 
 def start_wine(program, args):
-    full_env = dict(os.environ)
-    full_env.update({"WINEDEBUG": "-all", "WINEPREFIX": str(PREFIX)})
-    return subprocess.Popen([WINE, str(program), *args], env=full_env,
+    return subprocess.Popen([WINE, str(program), *args], env=wine_env(),
                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL)
 
@@ -326,8 +330,8 @@ def case_probe_workspace_from_drive_letter_path(t):
         "[ensemble_probe] Using workspace: C:\\ws\n",
         "[ensemble_probe] Using base_params: C:\\ws\\input/batch_parameters\n",
         "[NATIVE_BATCH] Base params path: C:\\ws\\input/batch_parameters\n"], "stdout")
-    expect_eq(run.code, 1, "exit (the configuration does not exist)")
-    expect_eq(run.err, f"[ensemble_probe] Native batch failed: {FILE_NOT_FOUND} (os error 2)\n",
+    expect_eq(run.code, 1, "exit (the configuration's folder does not exist)")
+    expect_eq(run.err, f"[ensemble_probe] Native batch failed: {PATH_NOT_FOUND} (os error 3)\n",
               "stderr")
     expect_true(unix_path("C:\\ws\\out").is_dir(), "output directory created")
     remove("C:\\ws")
