@@ -16,6 +16,7 @@
 #include "native_runner/weather_selection.h"
 #include "native_runner/zone_allocation.h"
 #include "platform/file_system.h"
+#include "platform/utf8_path.h"
 
 namespace native_runner {
 
@@ -138,7 +139,8 @@ class BatchRun {
         !logged) {
       return logged;
     }
-    const fs::path base_model = base_ / "base_json" / (c.group.base_model_name + ".json");
+    const fs::path base_model = base_ / "base_json" /
+                                platform::utf8_path(c.group.base_model_name + ".json");
     if (!platform::exists(base_model)) {
       out_ << "  ERROR: Base model '" << c.group.base_model_name
            << ".json' not found. Skipping group.\n";
@@ -157,7 +159,8 @@ class BatchRun {
                                         std::vector<std::string>& applied_keys) {
     for (std::size_t k = 0; k < c.group.parameters.size(); ++k) {
       const std::string& key = c.group.parameters[k].key;
-      const fs::path file = base_ / key / (std::string(c.values[k]) + ".json");
+      const fs::path file = base_ / platform::utf8_path(key) /
+                            platform::utf8_path(std::string(c.values[k]) + ".json");
       const std::string file_text = platform::path_text(file);
       if (!platform::exists(file)) {
         out_ << "      ERROR: Parameter file not found at '" << file_text
@@ -194,9 +197,11 @@ class BatchRun {
     }
     finish_variant(variant, applied_keys);
     const fs::path result_dir =
-        output_dir_ / result_directory_name(config_name_, c.group.name, c.index);
+        output_dir_ /
+        platform::utf8_path(result_directory_name(config_name_, c.group.name, c.index));
     if (auto created = platform::create_directories(result_dir); !created) return created;
-    const fs::path variant_file = result_dir / variant_file_name(c.group.name);
+    const fs::path variant_file = result_dir /
+                                  platform::utf8_path(variant_file_name(c.group.name));
     if (auto written = platform::write_file(variant_file, model_editing::to_pretty_json(variant));
         !written) {
       return written;
