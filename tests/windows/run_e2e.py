@@ -14,6 +14,7 @@ import pathlib
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 import traceback
 
@@ -53,10 +54,14 @@ def wine_env():
 def wine(program, args, env=None, cwd=None, timeout=180):
     full_env = wine_env()
     full_env.update(env or {})
-    done = subprocess.run([WINE, str(program), *args], env=full_env, cwd=cwd,
-                          stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
-    return Run(done.returncode, done.stdout.decode("utf-8", "replace"),
-               done.stderr.decode("utf-8", "replace"))
+    # Files, not pipes: a Wine service started on the way would inherit a pipe and keep it open.
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        done = subprocess.run([WINE, str(program), *args], env=full_env, cwd=cwd,
+                              stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=timeout)
+        out.seek(0)
+        err.seek(0)
+        return Run(done.returncode, out.read().decode("utf-8", "replace"),
+                   err.read().decode("utf-8", "replace"))
 
 
 def start_wine(program, args):
@@ -264,12 +269,12 @@ def temp_model_path():
     return f"C:\\users\\{getpass.getuser()}\\Temp\\temp_model.json"
 
 
-def make_workspace(root, cli_flag="--heat-balance"):
-    """A workspace with one group "g" and no parameter lists: one combination, g_0."""
+def make_workspace(root, cli_flag="--heat-balance", group="g", base="base"):
+    """A workspace with one group and no parameter lists: one combination, {group}_0."""
     params = root + "\\input\\batch_parameters"
     write(root + "\\input\\configs\\run1.json",
-          '{"g": {"base_json": ["base"], "weather_files": ["site"]}}')
-    write(params + "\\base_json\\base.json", '{"b": [1, 2.5], "a": "\u00e9"}')
+          f'{{"{group}": {{"base_json": ["{base}"], "weather_files": ["site"]}}}}')
+    write(params + f"\\base_json\\{base}.json", '{"b": [1, 2.5], "a": "\u00e9"}')
     write(params + "\\weather_files\\site.json", '{"weather_file": "site weather.epw"}')
     write(params + "\\weather_files\\site weather.epw", "weather\n")
     write(params + "\\model_wrappers\\passthrough.json", f'{{"cli_flag": "{cli_flag}"}}')
@@ -481,6 +486,26 @@ def case_probe_appends_while_logs_are_held_open(t):
     remove("C:\\e2e")
 
 
+def case_probe_non_ascii_workspace(t):
+    root = "C:\\w\u00e9 \u6771"
+    group = "g\u00e9 \u6771"
+    remove(root)
+    make_workspace(root, group=group, base="b\u00e2se")
+    remove_all_bash()
+    place_bash(t, FIXED_BASH)
+    run = simulate(t, root)
+    expect_eq((run.code, run.err), (0, ""), f"exit and stderr, {run}")
+    expect_in_order(run.out, [f"[ensemble_probe] Using workspace: {root}\n",
+                              f"[SIMULATION] Starting simulation for {group}_0\n",
+                              f"[NATIVE_RUNNER] Output path: {root}\\out\\result_run1_{group}_0\n"],
+                    "stdout")
+    expect_eq(read(RECORD).split("\n"), expected_engine_arguments(root, ["--heat-balance"]),
+              "engine argument vector and WORKSPACE")
+    expect_eq(read(f"{root}\\out\\result_run1_{group}_0\\{group}.json"), VARIANT, "variant file")
+    remove_all_bash()
+    remove(root)
+
+
 PROBE_CASES = [
     case_probe_workspace_from_drive_letter_path,
     case_probe_workspace_from_relative_path,
@@ -490,6 +515,7 @@ PROBE_CASES = [
     case_probe_simulation_without_bash,
     case_probe_simulation_failure_text,
     case_probe_appends_while_logs_are_held_open,
+    case_probe_non_ascii_workspace,
 ]
 
 
