@@ -15,15 +15,10 @@ namespace {
 constexpr std::string_view kVerbatimPrefix = "\\\\?\\";
 constexpr std::string_view kTag = "[NATIVE_RUNNER] ";
 
-std::filesystem::path path_from_text(std::string_view text) {
-  return std::filesystem::path(
-      std::u8string_view(reinterpret_cast<const char8_t*>(text.data()), text.size()));
-}
-
 // The shell under Windows cannot open a verbatim path, so the script path is built without it.
 std::filesystem::path engine_script(const std::filesystem::path& workspace) {
   const std::string root = strip_verbatim_prefix(platform::path_text(workspace));
-  return path_from_text(root) / "src-tauri" / "resources" / "run.sh";
+  return platform::path_from_utf8(root) / "src-tauri" / "resources" / "run.sh";
 }
 
 std::string option_list(const std::vector<std::string>& options) {

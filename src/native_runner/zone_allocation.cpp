@@ -6,7 +6,7 @@
 
 #include "model_editing/fabric_parameters.h"
 #include "model_editing/json_reader.h"
-#include "platform/utf8_path.h"
+#include "platform/file_system.h"
 
 namespace native_runner {
 namespace {
@@ -53,7 +53,7 @@ std::optional<std::string> allocated_name(const Json& value) {
 common::Result<Json> read_allocation_file(const std::filesystem::path& base_params_dir,
                                           std::string_view folder, const std::string& name) {
   return model_editing::read_json_file(base_params_dir / folder /
-                                       platform::utf8_path(name + ".json"));
+                                       platform::path_from_utf8(name + ".json"));
 }
 
 bool serves_zone(const Json& system, std::string_view zone_name) {

@@ -46,6 +46,11 @@ std::filesystem::path temp_directory() {
   return path;
 }
 
+std::filesystem::path path_from_utf8(std::string_view text) {
+  return std::filesystem::path(
+      std::u8string_view(reinterpret_cast<const char8_t*>(text.data()), text.size()));
+}
+
 std::string path_text(const std::filesystem::path& path) {
   const auto utf8 = path.u8string();
   return model_editing::to_valid_utf8_lossy(

@@ -9,7 +9,6 @@
 #include "platform/command_line.h"
 #include "platform/console.h"
 #include "platform/file_system.h"
-#include "platform/utf8_path.h"
 
 namespace {
 
@@ -54,7 +53,8 @@ int main(int argc, char** argv) {
             << " output_dir: " << output_dir << " json_only: " << (json_only ? "true" : "false")
             << std::endl;
 
-  if (auto created = platform::create_directories(platform::utf8_path(output_dir)); !created) {
+  const auto output_path = platform::path_from_utf8(output_dir);
+  if (auto created = platform::create_directories(output_path); !created) {
     std::cerr << "Failed to create output directory: " << created.error().message << '\n';
     return 1;
   }
@@ -68,9 +68,9 @@ int main(int argc, char** argv) {
             << '\n';
 
   const auto services = native_runner::default_batch_services(std::cout);
-  const auto outcome = native_runner::run_native_batch(
-      platform::utf8_path(config_path), paths->base_params_dir, platform::utf8_path(output_dir),
-      platform::utf8_path(output_dir), kJobId, json_only, services);
+  const auto outcome =
+      native_runner::run_native_batch(platform::path_from_utf8(config_path), paths->base_params_dir,
+                                      output_path, output_path, kJobId, json_only, services);
   std::cout.flush();
   if (!outcome) {
     std::cerr << "[ensemble_probe] Native batch failed: " << outcome.error().message << '\n';

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/error.h"
 #include "model_editing/fabric_parameters.h"
@@ -12,7 +13,6 @@
 #include "platform/command_line.h"
 #include "platform/console.h"
 #include "platform/file_system.h"
-#include "platform/utf8_path.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ void print_usage(std::string_view program) {
 }
 
 common::Result<Json> read_fabric_parameter_document(const std::string& path) {
-  auto text = model_editing::read_text_file(platform::utf8_path(path));
+  auto text = model_editing::read_text_file(platform::path_from_utf8(path));
   if (!text) return std::unexpected(text.error());
   return model_editing::parse_json_object(*text);
 }
@@ -46,7 +46,7 @@ common::Result<Json> read_fabric_parameter_document(const std::string& path) {
 // after both were merged. The output may name an input, so it is replaced rather than truncated:
 // a failed write then leaves the old file as it was.
 common::Result<void> run(const Operands& operands) {
-  auto model_text = model_editing::read_text_file(platform::utf8_path(operands.base_model));
+  auto model_text = model_editing::read_text_file(platform::path_from_utf8(operands.base_model));
   if (!model_text) return std::unexpected(model_text.error());
   auto model = model_editing::parse_json(*model_text);
   if (!model) return std::unexpected(model.error());
@@ -61,7 +61,7 @@ common::Result<void> run(const Operands& operands) {
   if (outcome == model_editing::FabricApplyOutcome::ZoneNotFound) {
     std::cerr << "Warning: Target zone '" << *operands.zone_name << "' not found in model\n";
   }
-  return platform::replace_file(platform::utf8_path(operands.output),
+  return platform::replace_file(platform::path_from_utf8(operands.output),
                                 model_editing::to_pretty_json(*model));
 }
 
@@ -69,7 +69,7 @@ common::Result<void> run(const Operands& operands) {
 
 int main(int argc, char* argv[]) {
   platform::prepare_console();
-  const auto words = platform::command_line_words(argc, argv);
+  const std::vector<std::string> words = platform::command_line_words(argc, argv);
   if (words.size() != 4 && words.size() != 5) {
     // Linux hands an empty argument list over as one empty name; both mean no name is known.
     const bool named = !words.empty() && !words[0].empty();
