@@ -48,15 +48,6 @@ bool exists(const std::filesystem::path& path) {
   return std::filesystem::exists(path, code);
 }
 
-common::Result<void> remove_file(const std::filesystem::path& path) {
-  std::error_code code;
-  if (!std::filesystem::remove(path, code) && !code) {
-    code = std::make_error_code(std::errc::no_such_file_or_directory);
-  }
-  if (code) return std::unexpected(error_from(code));
-  return {};
-}
-
 common::Result<std::filesystem::path> current_directory() {
   std::error_code code;
   auto path = std::filesystem::current_path(code);

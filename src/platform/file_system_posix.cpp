@@ -116,4 +116,9 @@ common::Result<void> replace_file(const std::filesystem::path& path, std::string
   return outcome;
 }
 
+common::Result<void> remove_file(const std::filesystem::path& path) {
+  if (::unlink(path.c_str()) != 0) return std::unexpected(os_error(errno));
+  return {};
+}
+
 }  // namespace platform

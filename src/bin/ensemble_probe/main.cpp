@@ -7,6 +7,7 @@
 #include "native_runner/batch_driver.h"
 #include "native_runner/workspace_paths.h"
 #include "platform/command_line.h"
+#include "platform/console.h"
 #include "platform/file_system.h"
 
 namespace {
@@ -34,6 +35,7 @@ bool all_text(const std::vector<std::string>& words) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::prepare_console();
   const std::vector<std::string> words = platform::command_line_words(argc, argv);
   const std::string program = words.empty() ? "ensemble_probe" : words[0];
   if (words.size() != 3 && words.size() != 4) return usage(program);
