@@ -22,6 +22,8 @@ common::Error last_error() { return os_error(static_cast<int>(GetLastError())); 
 
 common::Result<UniqueHandle> open(const std::filesystem::path& path, DWORD access,
                                   DWORD disposition) {
+  // The wide string ends at a NUL, which would open the file named by the text before it.
+  if (contains_nul(path)) return std::unexpected(os_error(ERROR_INVALID_NAME));
   UniqueHandle handle(CreateFileW(path.wstring().c_str(), access, kShareAll, nullptr, disposition,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!handle.valid()) return std::unexpected(last_error());
