@@ -19,9 +19,7 @@ common::Error error_from(const std::error_code& code) {
 common::Result<void> create_directories(const std::filesystem::path& path) {
   // The empty path names the current directory, which exists; the library refuses it instead.
   if (path.empty()) return {};
-  if (contains_nul(path)) {
-    return std::unexpected(error_from(std::make_error_code(std::errc::invalid_argument)));
-  }
+  if (contains_nul(path)) return std::unexpected(nul_in_path_error());
   std::error_code code;
   std::filesystem::create_directories(path, code);
   // Some library versions report success for a path that exists as a file, others "not a

@@ -37,6 +37,9 @@ common::Result<void> create_directories(const std::filesystem::path& path);
 // attempt to create or open one fails with "Invalid argument".
 bool contains_nul(const std::filesystem::path& path);
 
+// The error for such a path: the system's "invalid argument" (POSIX) or "invalid name" (Windows).
+common::Error nul_in_path_error();
+
 // True when something (file, directory, ...) exists at `path`; false on any error.
 bool exists(const std::filesystem::path& path);
 

@@ -34,7 +34,7 @@ class FileDescriptor {
 };
 
 common::Result<FileDescriptor> open_file(const std::filesystem::path& path, int flags) {
-  if (contains_nul(path)) return std::unexpected(os_error(EINVAL));
+  if (contains_nul(path)) return std::unexpected(nul_in_path_error());
   int fd;
   do {
     fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
@@ -65,6 +65,8 @@ common::Result<void> write_and_close(const std::filesystem::path& path, int flag
 }
 
 }  // namespace
+
+common::Error nul_in_path_error() { return os_error(EINVAL); }
 
 common::Error os_error(int code) {
   return common::Error(std::system_category().message(code) + " (os error " + std::to_string(code) +

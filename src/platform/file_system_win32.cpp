@@ -23,7 +23,7 @@ common::Error last_error() { return os_error(static_cast<int>(GetLastError())); 
 common::Result<UniqueHandle> open(const std::filesystem::path& path, DWORD access,
                                   DWORD disposition) {
   // The wide string ends at a NUL, which would open the file named by the text before it.
-  if (contains_nul(path)) return std::unexpected(os_error(ERROR_INVALID_NAME));
+  if (contains_nul(path)) return std::unexpected(nul_in_path_error());
   UniqueHandle handle(CreateFileW(path.wstring().c_str(), access, kShareAll, nullptr, disposition,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!handle.valid()) return std::unexpected(last_error());
@@ -69,6 +69,8 @@ common::Error os_error(int code) {
   if (text.empty()) text = "Unknown error " + std::to_string(code);
   return common::Error(text + " (os error " + std::to_string(code) + ")");
 }
+
+common::Error nul_in_path_error() { return os_error(ERROR_INVALID_NAME); }
 
 common::Result<std::string> read_file(const std::filesystem::path& path) {
   auto handle = open(path, GENERIC_READ, OPEN_EXISTING);

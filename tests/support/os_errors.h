@@ -20,4 +20,14 @@ inline std::string missing_folder_error() {
 #endif
 }
 
+// The error for a path holding a NUL character: POSIX says EINVAL (22), Windows
+// ERROR_INVALID_NAME (123).
+inline std::string invalid_name_error() {
+#ifdef _WIN32
+  return platform::os_error(123).message;
+#else
+  return platform::os_error(22).message;
+#endif
+}
+
 }  // namespace test_support
