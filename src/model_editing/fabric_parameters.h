@@ -39,7 +39,8 @@ common::Result<FabricParameterSet> build_fabric_parameter_set(Json value);
 // bridges by `rule`. Cannot fail; anything that does not fit is left unchanged.
 void apply_fabric_parameters(Json& zone, const FabricParameterSet& set, ThermalBridgeRule rule);
 
-// Applies the set to the zone named `zone_name`, or to every zone when it is empty.
+// Applies the set to the zone named `zone_name`, or to every zone when no name is given (an
+// empty name is looked up like any other).
 FabricApplyOutcome apply_fabric_to_model(Json& model, const FabricParameterSet& set,
                                          std::optional<std::string_view> zone_name,
                                          ThermalBridgeRule rule);

@@ -1,1 +1,77 @@
-int main() { return 0; }
+// ensemble_probe: runs one batch of variants from the command line.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "model_editing/utf8.h"
+#include "native_runner/batch_driver.h"
+#include "native_runner/workspace_paths.h"
+#include "platform/file_system.h"
+
+namespace {
+
+constexpr const char* kJobId = "native_test";
+
+int usage(const std::string& program) {
+  std::cerr << "Usage: " << program << " [--simulation] <config_path> <output_dir>\n"
+            << "  --simulation: Run full simulation (default: JSON-only mode)\n";
+  return 1;
+}
+
+// Paths travel as UTF-8 text through messages and records, so words that are not text are
+// refused up front rather than mangled.
+bool all_text(const std::vector<std::string>& words) {
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    if (!model_editing::is_valid_utf8(words[i])) {
+      std::cerr << "[ensemble_probe] Command-line argument " << i << " is not valid UTF-8\n";
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> words(argv, argv + argc);
+  const std::string program = words.empty() ? "ensemble_probe" : words[0];
+  if (words.size() != 3 && words.size() != 4) return usage(program);
+  if (!all_text(words)) return 1;
+
+  bool json_only = true;
+  std::string config_path = words[1];
+  std::string output_dir = words[2];
+  if (words.size() == 4 && words[1] == "--simulation") {
+    json_only = false;
+    config_path = words[2];
+    output_dir = words[3];
+  }
+  std::cout << "[ensemble_probe] Called with config: " << config_path
+            << " output_dir: " << output_dir << " json_only: " << (json_only ? "true" : "false")
+            << std::endl;
+
+  if (auto created = platform::create_directories(output_dir); !created) {
+    std::cerr << "Failed to create output directory: " << created.error().message << '\n';
+    return 1;
+  }
+  const auto paths = native_runner::derive_workspace_paths(config_path);
+  if (!paths) {
+    std::cerr << "[ensemble_probe] " << paths.error().message << '\n';
+    return 1;
+  }
+  std::cout << "[ensemble_probe] Using workspace: " << platform::path_text(paths->workspace) << '\n'
+            << "[ensemble_probe] Using base_params: " << platform::path_text(paths->base_params_dir)
+            << '\n';
+
+  const auto services = native_runner::default_batch_services(std::cout);
+  const auto outcome = native_runner::run_native_batch(
+      config_path, paths->base_params_dir, output_dir, output_dir, kJobId, json_only, services);
+  std::cout.flush();
+  if (!outcome) {
+    std::cerr << "[ensemble_probe] Native batch failed: " << outcome.error().message << '\n';
+    return 1;
+  }
+  std::cout << "[ensemble_probe] Native batch completed successfully ("
+            << (json_only ? "JSON-only mode" : "simulation mode") << ")" << std::endl;
+  return 0;
+}

@@ -1,1 +1,79 @@
-int main() { return 0; }
+// Merges one fabric parameter file into a model document, into every zone or one named zone.
+
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/error.h"
+#include "model_editing/fabric_parameters.h"
+#include "model_editing/json_reader.h"
+#include "model_editing/json_writer.h"
+#include "platform/file_system.h"
+
+namespace {
+
+using model_editing::Json;
+
+constexpr std::string_view kDefaultProgramName = "envelope_splice";
+
+struct Operands {
+  std::string base_model;
+  std::string fabric_parameters;
+  std::string output;
+  std::optional<std::string> zone_name;
+};
+
+void print_usage(std::string_view program) {
+  std::cerr << "Usage: " << program
+            << " <base_model.json> <fabric_params.json> <output.json> [zone_name]\n"
+            << "  If zone_name is provided, fabric changes will only be applied to that specific "
+               "zone.\n"
+            << "  If zone_name is not provided, fabric changes will be applied to all zones "
+               "(global mode).\n";
+}
+
+common::Result<Json> read_fabric_parameter_document(const std::string& path) {
+  auto text = model_editing::read_text_file(path);
+  if (!text) return std::unexpected(text.error());
+  return model_editing::parse_json_object(*text);
+}
+
+// The base model is read whole before the fabric file is opened, and the output is touched only
+// after both were merged. The output may name an input, so it is replaced rather than truncated:
+// a failed write then leaves the old file as it was.
+common::Result<void> run(const Operands& operands) {
+  auto model_text = model_editing::read_text_file(operands.base_model);
+  if (!model_text) return std::unexpected(model_text.error());
+  auto model = model_editing::parse_json(*model_text);
+  if (!model) return std::unexpected(model.error());
+
+  auto fabric = read_fabric_parameter_document(operands.fabric_parameters);
+  if (!fabric) return std::unexpected(fabric.error());
+  auto set = model_editing::build_fabric_parameter_set(std::move(*fabric));
+  if (!set) return std::unexpected(set.error());
+
+  const auto outcome = model_editing::apply_fabric_to_model(
+      *model, *set, operands.zone_name, model_editing::ThermalBridgeRule::RequireBoth);
+  if (outcome == model_editing::FabricApplyOutcome::ZoneNotFound) {
+    std::cerr << "Warning: Target zone '" << *operands.zone_name << "' not found in model\n";
+  }
+  return platform::replace_file(operands.output, model_editing::to_pretty_json(*model));
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (argc != 4 && argc != 5) {
+    print_usage(argc > 0 && argv[0] != nullptr ? std::string_view(argv[0]) : kDefaultProgramName);
+    return 1;
+  }
+  Operands operands{argv[1], argv[2], argv[3], std::nullopt};
+  if (argc == 5) operands.zone_name = argv[4];
+
+  if (auto result = run(operands); !result) {
+    std::cerr << "Error: " << result.error().message << '\n';
+    return 1;
+  }
+  return 0;
+}

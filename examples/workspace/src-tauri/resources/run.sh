@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# -----------------------------------------------------------------------------------------------
+# STAND-IN ENGINE. This script is NOT the simulation engine. It exists so that the example
+# workspace can be run end to end in simulation mode without the real engine installed.
+# It checks the arguments it is given the way the real engine would need them, records one
+# short summary per run under "$WORKSPACE/engine_runs/", and exits 0. No energy is simulated.
+# Replace this file with the real engine's run.sh to simulate for real.
+#
+# Arguments: <model file> <weather file> <config name> [engine option ...]
+# Environment: WORKSPACE, the workspace directory.
+# -----------------------------------------------------------------------------------------------
+set -u
+
+fail() {
+  echo "stand-in engine: $*" >&2
+  exit 2
+}
+
+[ $# -ge 3 ] || fail "usage: run.sh <model file> <weather file> <config name> [engine option ...]"
+model_file=$1
+weather_file=$2
+config_name=$3
+shift 3
+
+[ -n "${WORKSPACE:-}" ] || fail "WORKSPACE is not set"
+[ -f "$model_file" ] || fail "model file not found: $model_file"
+# Some systems have a python3 that only points at an installer, hence the trial run.
+if python3 -c pass >/dev/null 2>&1; then
+  python3 -c 'import json, sys; json.load(open(sys.argv[1], encoding="utf-8"))' "$model_file" \
+    || fail "model file is not valid JSON: $model_file"
+else
+  [ -s "$model_file" ] || fail "model file is empty: $model_file"
+fi
+[ -f "$weather_file" ] || fail "weather file not found: $weather_file"
+[ -n "$config_name" ] || fail "config name is empty"
+
+runs_dir="$WORKSPACE/engine_runs"
+mkdir -p "$runs_dir" || fail "cannot create $runs_dir"
+
+# Runs of one batch are numbered so that no summary overwrites an earlier one.
+counter=1
+while [ -e "$runs_dir/${config_name}_run_${counter}.txt" ]; do
+  counter=$((counter + 1))
+done
+summary="$runs_dir/${config_name}_run_${counter}.txt"
+
+{
+  echo "stand-in engine run ${counter} (no simulation was performed)"
+  echo "model file:   $model_file"
+  echo "weather file: $weather_file"
+  echo "config name:  $config_name"
+  if [ $# -eq 0 ]; then
+    echo "options:      (none)"
+  else
+    echo "options:      $*"
+  fi
+  echo "WORKSPACE:    $WORKSPACE"
+} >"$summary" || fail "cannot write $summary"
+
+echo "stand-in engine: summary written to $summary"
+exit 0

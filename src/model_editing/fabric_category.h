@@ -1,0 +1,14 @@
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "model_editing/json.h"
+
+namespace model_editing {
+
+// The fabric category ("wall", "door", "roof", "window", "ground" or "party_wall") whose members
+// a building element takes, or nullopt when the element belongs to none and stays unchanged.
+std::optional<std::string_view> classify_building_element(const Json& element);
+
+}  // namespace model_editing

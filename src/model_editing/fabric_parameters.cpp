@@ -1,0 +1,98 @@
+#include "model_editing/fabric_parameters.h"
+
+#include <utility>
+
+#include "model_editing/fabric_category.h"
+#include "model_editing/json_reader.h"
+#include "model_editing/object_overlay.h"
+
+namespace model_editing {
+
+const Json* FabricParameterSet::find(std::string_view name) const {
+  const auto it = members_.find(name);
+  return it == members_.end() ? nullptr : &it->second;
+}
+
+void FabricParameterSet::insert(std::string name, Json object) {
+  members_.insert_or_assign(std::move(name), std::move(object));
+}
+
+common::Result<FabricParameterSet> build_fabric_parameter_set(Json value) {
+  if (!value.is_object()) return common::fail(describe_invalid_type(value));
+  FabricParameterSet set;
+  for (auto& [name, member] : value.items()) {
+    if (member.is_object()) set.insert(name, std::move(member));
+  }
+  return set;
+}
+
+namespace {
+
+// Returns the member `name` of `object` when both are objects, else nullptr.
+Json* object_member(Json& object, std::string_view name) {
+  if (!object.is_object()) return nullptr;
+  const auto it = object.find(name);
+  return it != object.end() && it->is_object() ? &*it : nullptr;
+}
+
+void apply_to_building_elements(Json& zone, const FabricParameterSet& set) {
+  Json* elements = object_member(zone, "BuildingElement");
+  if (elements == nullptr) return;
+  for (auto& element : *elements) {
+    const auto category = classify_building_element(element);
+    if (!category) continue;
+    const Json* members = set.find(*category);
+    if (members == nullptr) continue;
+    // The category's own values decide the element's thermal resistance; a stale u_value next
+    // to a new r_c (or the reverse) would contradict it.
+    element.erase("r_c");
+    element.erase("u_value");
+    overlay_object(element, *members);
+  }
+}
+
+void apply_to_thermal_bridges(Json& zone, const FabricParameterSet& set, ThermalBridgeRule rule) {
+  Json* bridges = object_member(zone, "ThermalBridging");
+  const Json* parameters = set.find("ThermalBridging");
+  if (bridges == nullptr || parameters == nullptr) return;
+  const auto linear_it = parameters->find("TB_linear");
+  const auto point_it = parameters->find("TB_point");
+  const Json* linear = linear_it == parameters->end() ? nullptr : &*linear_it;
+  const Json* point = point_it == parameters->end() ? nullptr : &*point_it;
+  if (rule == ThermalBridgeRule::RequireBoth && (linear == nullptr || point == nullptr)) return;
+
+  for (auto& bridge : *bridges) {
+    if (!bridge.is_object()) continue;
+    const auto type = bridge.find("type");
+    if (type == bridge.end() || !type->is_string()) continue;
+    if (*type == "ThermalBridgeLinear" && linear != nullptr) {
+      overlay_object(bridge, *linear);
+    } else if (*type == "ThermalBridgePoint" && point != nullptr) {
+      overlay_object(bridge, *point);
+    }
+  }
+}
+
+}  // namespace
+
+void apply_fabric_parameters(Json& zone, const FabricParameterSet& set, ThermalBridgeRule rule) {
+  apply_to_building_elements(zone, set);
+  apply_to_thermal_bridges(zone, set, rule);
+}
+
+FabricApplyOutcome apply_fabric_to_model(Json& model, const FabricParameterSet& set,
+                                         std::optional<std::string_view> zone_name,
+                                         ThermalBridgeRule rule) {
+  Json* zones = object_member(model, "Zone");
+  if (zones == nullptr) return FabricApplyOutcome::NoZoneObject;
+  if (zone_name) {
+    const auto zone = zones->find(*zone_name);
+    if (zone == zones->end()) return FabricApplyOutcome::ZoneNotFound;
+    apply_fabric_parameters(*zone, set, rule);
+    return FabricApplyOutcome::Applied;
+  }
+  for (auto& zone : *zones) apply_fabric_parameters(zone, set, rule);
+  return FabricApplyOutcome::Applied;
+}
+
+}  // namespace model_editing

@@ -1,0 +1,174 @@
+#include "native_runner/batch_config.h"
+
+#include <array>
+#include <limits>
+#include <utility>
+
+#include "platform/file_system.h"
+
+namespace native_runner {
+namespace {
+
+// Members of a group object that carry meaning of their own and so are never parameter lists.
+constexpr std::array<std::string_view, 3> kReservedNames = {"base_json", "weather_files",
+                                                            "zone_allocations"};
+
+bool is_reserved(std::string_view name) {
+  for (std::string_view reserved : kReservedNames) {
+    if (name == reserved) return true;
+  }
+  return false;
+}
+
+common::Result<std::string> read_base_model_name(std::string_view group, const Json& object) {
+  auto base = object.find("base_json");
+  if (base == object.end() || !base->is_array() || base->empty() || !base->front().is_string()) {
+    return common::fail("group '" + std::string(group) +
+                        "': \"base_json\" must be an array whose first element is a string");
+  }
+  return base->front().get<std::string>();
+}
+
+common::Result<ParameterList> read_parameter_list(std::string_view group, const std::string& key,
+                                                  const Json& values) {
+  ParameterList list{key, {}};
+  list.values.reserve(values.size());
+  for (const Json& value : values) {
+    if (!value.is_string()) {
+      return common::fail("group '" + std::string(group) + "': parameter list \"" + key +
+                          "\" must hold only strings");
+    }
+    list.values.push_back(value.get<std::string>());
+  }
+  return list;
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, const Json*>> group_members(const Json& config) {
+  std::vector<std::pair<std::string, const Json*>> groups;
+  if (!config.is_object()) return groups;
+  for (const auto& [name, value] : config.items()) {
+    if (value.is_object()) groups.emplace_back(name, &value);
+  }
+  return groups;
+}
+
+common::Result<Group> read_group(std::string_view name, const Json& object) {
+  Group group;
+  group.name = std::string(name);
+  group.object = &object;
+  auto base_name = read_base_model_name(name, object);
+  if (!base_name) return std::unexpected(base_name.error());
+  group.base_model_name = std::move(*base_name);
+
+  if (auto allocations = object.find("zone_allocations"); allocations != object.end()) {
+    group.zone_allocations = *allocations;
+  }
+  // The JSON object keeps its members sorted byte-wise, which is the parameter-key order.
+  for (const auto& [key, value] : object.items()) {
+    if (is_reserved(key) || !value.is_array()) continue;
+    auto list = read_parameter_list(name, key, value);
+    if (!list) return std::unexpected(list.error());
+    group.parameters.push_back(std::move(*list));
+  }
+  return group;
+}
+
+std::vector<std::vector<Json>> build_combinations(const std::vector<std::vector<Json>>& lists) {
+  std::vector<std::vector<Json>> result(1);
+  for (const auto& list : lists) {
+    if (list.empty()) return {};
+    std::vector<std::vector<Json>> next;
+    next.reserve(result.size() * list.size());
+    for (const auto& combination : result) {
+      for (const Json& value : list) {
+        auto extended = combination;
+        extended.push_back(value);
+        next.push_back(std::move(extended));
+      }
+    }
+    result = std::move(next);
+  }
+  return result;
+}
+
+common::Result<std::uint64_t> count_combinations(const std::vector<ParameterList>& lists) {
+  // An empty list makes the product zero however large the others are.
+  for (const auto& list : lists) {
+    if (list.values.empty()) return 0;
+  }
+  std::uint64_t count = 1;
+  for (const auto& list : lists) {
+    const std::uint64_t size = list.values.size();
+    if (count > std::numeric_limits<std::uint64_t>::max() / size) {
+      std::string keys;
+      for (const auto& each : lists) {
+        keys += (keys.empty() ? "\"" : ", \"") + each.key + "\"";
+      }
+      return common::fail("the parameter lists " + keys + " give more than " +
+                          std::to_string(std::numeric_limits<std::uint64_t>::max()) +
+                          " combinations");
+    }
+    count *= size;
+  }
+  return count;
+}
+
+CombinationOdometer::CombinationOdometer(const std::vector<ParameterList>& lists)
+    : lists_(lists), positions_(lists.size(), 0), has_current_(true) {
+  for (const auto& list : lists_) {
+    if (list.values.empty()) has_current_ = false;
+  }
+}
+
+std::vector<std::string_view> CombinationOdometer::current() const {
+  std::vector<std::string_view> values;
+  if (!has_current_) return values;
+  values.reserve(lists_.size());
+  for (std::size_t i = 0; i < lists_.size(); ++i) {
+    values.emplace_back(lists_[i].values[positions_[i]]);
+  }
+  return values;
+}
+
+bool CombinationOdometer::advance() {
+  if (!has_current_) return false;
+  for (std::size_t i = lists_.size(); i-- > 0;) {
+    if (++positions_[i] < lists_[i].values.size()) return true;
+    positions_[i] = 0;
+  }
+  // Every wheel wrapped round (or there were none): the last combination has been seen.
+  has_current_ = false;
+  return false;
+}
+
+std::string model_name(std::string_view group, std::uint64_t index) {
+  return std::string(group) + "_" + std::to_string(index);
+}
+
+std::string result_directory_name(std::string_view config_name, std::string_view group,
+                                  std::uint64_t index) {
+  return "result_" + std::string(config_name) + "_" + model_name(group, index);
+}
+
+std::string variant_file_name(std::string_view group) { return std::string(group) + ".json"; }
+
+common::Result<std::string> config_name_from_path(const std::filesystem::path& config_path) {
+  const std::filesystem::path file_name = config_path.filename();
+  if (file_name.empty() || file_name == "." || file_name == "..") {
+    return common::fail("the configuration path '" + platform::path_text(config_path) +
+                        "' has no file name");
+  }
+  const std::string name = platform::path_text(file_name);
+  // path_text turns what is not valid Unicode into U+FFFD; a config name built from that would
+  // not match the file it came from, so such a name is refused (as is, rarely, a genuine U+FFFD).
+  if (name.find("\xEF\xBF\xBD") != std::string::npos) {
+    return common::fail("the configuration file name '" + name + "' is not valid Unicode");
+  }
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0) return name;
+  return name.substr(0, dot);
+}
+
+}  // namespace native_runner
