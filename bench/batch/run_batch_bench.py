@@ -8,6 +8,7 @@ wall time of each, their ratio (medians) and each program's peak memory. With --
 compares the peak memory of a 1 000- and a 100 000-combination batch on the small model.
 
 Usage: run_batch_bench.py [--build-dir DIR] [--runs N] [--work-dir DIR] [--memory] [--no-speed]
+                          [--baseline OTHER_ENSEMBLE_PROBE]
 """
 import argparse
 import os
@@ -25,7 +26,7 @@ TIME = "/usr/bin/time"
 
 
 def run_measured(command):
-    """Runs `command` with its output discarded; returns (wall seconds, peak RSS in KiB)."""
+    """Runs `command` with its output discarded; returns (wall s, CPU s, peak RSS in KiB)."""
     report = tempfile.NamedTemporaryFile(prefix="rss-", delete=False)
     report.close()
     use_time = os.access(TIME, os.X_OK)
@@ -44,7 +45,7 @@ def run_measured(command):
     else:
         peak = usage.ru_maxrss
     os.unlink(report.name)
-    return wall, peak
+    return wall, usage.ru_utime + usage.ru_stime, peak
 
 
 def make_workspace(build_dir, root, *options):
@@ -67,15 +68,19 @@ def speed(args, work):
         "ensemble_probe": lambda out: [probe, config, out],
         "batch_peer.py": lambda out: [sys.executable, PEER, config, out],
     }
+    if args.baseline:
+        commands["baseline"] = lambda out: [os.path.abspath(args.baseline), config, out]
     walls = {name: [] for name in commands}
+    cpus = {name: [] for name in commands}
     peaks = {name: [] for name in commands}
     names = list(commands)
     for run in range(args.runs):
         for name in names if run % 2 == 0 else reversed(names):
             out = fresh(os.path.join(work, "out"))
             subprocess.run(["sync"], check=False)
-            wall, peak = run_measured(commands[name](out))
+            wall, cpu, peak = run_measured(commands[name](out))
             walls[name].append(wall)
+            cpus[name].append(cpu)
             peaks[name].append(peak)
         fresh(os.path.join(work, "out"))
     print(f"Batch: {combinations} combinations, model "
@@ -83,12 +88,17 @@ def speed(args, work):
           f" bytes, {args.runs} runs each, order alternated")
     for name in names:
         per = [w / combinations * 1000 for w in walls[name]]
+        cpu = statistics.median(cpus[name]) / combinations * 1000
         print(f"  {name:15s} per combination: median {statistics.median(per):7.3f} ms "
-              f"(min {min(per):.3f}, max {max(per):.3f}); peak RSS {max(peaks[name]) / 1024:.1f} MiB")
+              f"(min {min(per):.3f}, max {max(per):.3f}), CPU {cpu:.3f} ms; "
+              f"peak RSS {max(peaks[name]) / 1024:.1f} MiB")
     ratio = statistics.median(walls["batch_peer.py"]) / statistics.median(walls["ensemble_probe"])
     per_run = [p / e for p, e in zip(walls["batch_peer.py"], walls["ensemble_probe"])]
     print(f"  ratio peer/probe (median walls): {ratio:.2f}x; per run: "
           + ", ".join(f"{r:.2f}" for r in per_run))
+    if args.baseline:
+        gain = statistics.median(walls["baseline"]) / statistics.median(walls["ensemble_probe"])
+        print(f"  baseline/probe (median walls): {gain:.2f}x")
 
 
 def memory(args, work):
@@ -98,7 +108,7 @@ def memory(args, work):
         config = make_workspace(args.build_dir, os.path.join(work, "small"), "--small",
                                 "--lists", lists)
         out = fresh(os.path.join(work, "out-memory"))
-        wall, peak = run_measured([probe, config, out])
+        wall, _, peak = run_measured([probe, config, out])
         fresh(out)
         results[label] = peak
         print(f"  {label:>7s} combinations (small model): peak RSS {peak} KiB, wall {wall:.1f} s")
@@ -113,6 +123,7 @@ def main():
     parser.add_argument("--work-dir", default=None)
     parser.add_argument("--memory", action="store_true")
     parser.add_argument("--no-speed", action="store_true")
+    parser.add_argument("--baseline", help="another ensemble_probe binary to time side by side")
     args = parser.parse_args()
     args.build_dir = os.path.abspath(args.build_dir)
     work = args.work_dir or tempfile.mkdtemp(prefix="batch-bench-")

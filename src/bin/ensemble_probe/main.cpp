@@ -7,6 +7,7 @@
 #include "native_runner/batch_driver.h"
 #include "native_runner/workspace_paths.h"
 #include "platform/file_system.h"
+#include "platform/memory_reuse.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ bool all_text(const std::vector<std::string>& words) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::keep_freed_memory_for_reuse();
   const std::vector<std::string> words(argv, argv + argc);
   const std::string program = words.empty() ? "ensemble_probe" : words[0];
   if (words.size() != 3 && words.size() != 4) return usage(program);
