@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstddef>
+
+namespace model_editing {
+
+// Room that write_json_float needs: sign, 17 digits, point, and a three-digit exponent or
+// leading zeros, with margin.
+inline constexpr std::size_t kJsonFloatBufferSize = 32;
+
+// Writes the float form of the JSON writers ("23.0", "0.33", "1e-7", "-2.5e-10", "null" for
+// non-finite values) into `buffer`, which holds at least kJsonFloatBufferSize bytes, and returns
+// the number of bytes written. The digits are the shortest that read back to the same value.
+std::size_t write_json_float(char* buffer, double value);
+
+}  // namespace model_editing
