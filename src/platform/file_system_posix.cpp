@@ -42,6 +42,18 @@ common::Result<FileDescriptor> open_file(const std::filesystem::path& path, int 
   return common::Result<FileDescriptor>(std::in_place, fd);
 }
 
+constexpr std::size_t kReadChunk = 1 << 16;
+
+// Grows the string to `size` bytes whose contents are about to be overwritten, without filling
+// them first where the library allows it.
+void resize_for_overwrite(std::string& text, std::size_t size) {
+#if defined(__cpp_lib_string_resize_and_overwrite)
+  text.resize_and_overwrite(size, [](char*, std::size_t n) { return n; });
+#else
+  text.resize(size);
+#endif
+}
+
 common::Result<void> write_all(int fd, std::string_view contents) {
   while (!contents.empty()) {
     const ssize_t written = ::write(fd, contents.data(), contents.size());
@@ -73,21 +85,26 @@ common::Error os_error(int code) {
 common::Result<std::string> read_file(const std::filesystem::path& path) {
   auto file = open_file(path, O_RDONLY);
   if (!file) return std::unexpected(file.error());
-  std::string contents;
+  // Read straight into the string, sized from the file plus one byte so that the second read
+  // already reports the end; a file that grows meanwhile is still read whole.
   struct stat info {};
+  std::size_t capacity = kReadChunk;
   if (::fstat(file->get(), &info) == 0 && info.st_size > 0) {
-    contents.reserve(static_cast<std::size_t>(info.st_size));
+    capacity = static_cast<std::size_t>(info.st_size) + 1;
   }
-  char buffer[1 << 16];
+  std::string contents;
+  std::size_t used = 0;
   while (true) {
-    const ssize_t got = ::read(file->get(), buffer, sizeof buffer);
+    if (used == contents.size()) resize_for_overwrite(contents, used == 0 ? capacity : 2 * used);
+    const ssize_t got = ::read(file->get(), contents.data() + used, contents.size() - used);
     if (got < 0) {
       if (errno == EINTR) continue;
       return std::unexpected(os_error(errno));
     }
     if (got == 0) break;
-    contents.append(buffer, static_cast<std::size_t>(got));
+    used += static_cast<std::size_t>(got);
   }
+  contents.resize(used);
   return contents;
 }
 

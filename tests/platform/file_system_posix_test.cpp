@@ -57,5 +57,22 @@ TEST(WriteFile, ReportsTheOperatingSystemError) {
   EXPECT_EQ(directory.error().message, "Is a directory (os error 21)");
 }
 
+// read_file sizes its buffer from the file; texts around the old read chunk and far beyond it must
+// come back whole.
+TEST(ReadFile, ReturnsTheWholeFileWhateverItsSize) {
+  test_support::TempDir dir;
+  for (std::size_t size : {0, 1, 65535, 65536, 65537, 300000}) {
+    std::string text(size, 'a');
+    for (std::size_t i = 0; i < size; i += 97) text[i] = static_cast<char>('0' + i % 10);
+    const auto path = dir.write("file.txt", text);
+    const auto read = read_file(path);
+    ASSERT_TRUE(read) << size;
+    EXPECT_EQ(*read, text) << size;
+  }
+  const auto missing = read_file(dir.path() / "missing.txt");
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.error().message, "No such file or directory (os error 2)");
+}
+
 }  // namespace
 }  // namespace platform
