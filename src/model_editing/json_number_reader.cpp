@@ -1,5 +1,6 @@
 #include "model_editing/json_number_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdint>
@@ -50,7 +51,8 @@ bool scan_exponent(std::string_view text, std::size_t& pos, int& exponent, bool&
   return pos > start;
 }
 
-// Integers keep their kind when they fit 64 bits; "-0" and anything wider become floats.
+// Integers keep their kind when they fit 64 bits; anything wider becomes a float. "-0" is the
+// integer 0: written without fraction or exponent it is a pitch like any other.
 bool integer_to_json(std::string_view magnitude, const Digits& digits, bool negative, Json& out) {
   std::uint64_t value = digits.value;
   if (digits.count > kMaxAccumulatedDigits) {
@@ -63,10 +65,42 @@ bool integer_to_json(std::string_view magnitude, const Digits& digits, bool nega
     return true;
   }
   constexpr std::uint64_t kMinMagnitude = std::uint64_t{1} << 63;
-  if (value == 0 || value > kMinMagnitude) return false;
+  if (value > kMinMagnitude) return false;
   out = Json(value == kMinMagnitude ? std::numeric_limits<std::int64_t>::min()
                                     : -static_cast<std::int64_t>(value));
   return true;
+}
+
+// The power of ten of the first significant digit of a well-formed number that is not zero
+// (1.5e3 gives 3, 0.02 gives -2). An out-of-range value below 1 is too small, any other too
+// large, whatever the sign of its exponent ("1000e-1" is 100, "0.001e2" is 0.1).
+std::int64_t decimal_exponent(std::string_view number) {
+  constexpr std::int64_t kSaturation = std::int64_t{1} << 40;
+  std::size_t i = number.front() == '-' ? 1 : 0;
+  std::int64_t position = 0;
+  bool significant = false;
+  for (; i < number.size() && is_digit(number[i]); ++i) {
+    if (significant) ++position;
+    significant = significant || number[i] != '0';
+  }
+  if (i < number.size() && number[i] == '.') {
+    for (++i; i < number.size() && is_digit(number[i]); ++i) {
+      if (significant) continue;
+      --position;
+      significant = number[i] != '0';
+    }
+  }
+  std::int64_t exponent = 0;
+  if (i < number.size() && (number[i] == 'e' || number[i] == 'E')) {
+    ++i;
+    const bool negative = i < number.size() && number[i] == '-';
+    if (i < number.size() && (number[i] == '+' || number[i] == '-')) ++i;
+    for (; i < number.size(); ++i) {
+      exponent = std::min(kSaturation, exponent * 10 + (number[i] - '0'));
+    }
+    if (negative) exponent = -exponent;
+  }
+  return position + exponent;
 }
 
 // When the digits and the power of ten are both exact doubles, one multiplication or division
@@ -138,7 +172,7 @@ std::optional<NumberFailure> read_json_number(std::string_view text, std::size_t
   const std::string_view number = text.substr(start, pos - start);
   const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
   if (result.ec == std::errc::result_out_of_range) {
-    if (!negative_exponent) return NumberFailure{"number out of range", start};
+    if (decimal_exponent(number) >= 0) return NumberFailure{"number out of range", start};
     value = negative ? -0.0 : 0.0;  // too small to represent: rounds to zero
   }
   out = Json(value);

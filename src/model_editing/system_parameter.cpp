@@ -2,6 +2,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -26,8 +27,7 @@ common::Result<void> always_succeeds(Json& model, const Json& parameter) {
 // is not an object, which no rule may change.
 Json* ensure_section(Json& model, std::string_view name) {
   if (!model.is_object()) return nullptr;
-  auto [it, inserted] = model.emplace(std::string(name), Json::object());
-  return &*it;
+  return &*model.emplace(std::string(name), Json::object()).first;
 }
 
 void set_section(Json& model, std::string_view name, const Json& value) {
@@ -94,17 +94,13 @@ void merge_internal_gains(Json& model, const Json& parameter) {
   if (source != nullptr && target != nullptr) overlay_object(*target, *source);
 }
 
+// An event entry that is not an object, here or in the parameter, is left as the model has it.
 void merge_events(Json& model, const Json& parameter) {
   const Json* source = find_member(parameter, "Events");
   if (source == nullptr) return;
   Json* target = ensure_section(model, "Events");
-  if (target == nullptr || !target->is_object() || !source->is_object()) return;
-  for (const auto& [name, value] : source->items()) {
-    if (Json* entry = find_member(*target, name)) {
-      overlay_object(*entry, value);  // leaves non-object entries on either side as they were
-    } else {
-      (*target)[name] = value;
-    }
+  if (target != nullptr && target->is_object() && source->is_object()) {
+    overlay_entries(*target, *source, true);
   }
 }
 

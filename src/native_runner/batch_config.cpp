@@ -4,6 +4,7 @@
 #include <limits>
 #include <utility>
 
+#include "model_editing/utf8.h"
 #include "platform/file_system.h"
 
 namespace native_runner {
@@ -160,11 +161,13 @@ common::Result<std::string> config_name_from_path(const std::filesystem::path& c
     return common::fail("the configuration path '" + platform::path_text(config_path) +
                         "' has no file name");
   }
-  const std::string name = platform::path_text(file_name);
-  // path_text turns what is not valid Unicode into U+FFFD; a config name built from that would
-  // not match the file it came from, so such a name is refused (as is, rarely, a genuine U+FFFD).
-  if (name.find("\xEF\xBF\xBD") != std::string::npos) {
-    return common::fail("the configuration file name '" + name + "' is not valid Unicode");
+  const auto utf8 = file_name.u8string();
+  const std::string name(reinterpret_cast<const char*>(utf8.data()), utf8.size());
+  // The name goes into result directory names and records; a lossy repair would make it
+  // differ from the file it came from.
+  if (!model_editing::is_valid_utf8(name)) {
+    return common::fail("the configuration file name '" + platform::path_text(file_name) +
+                        "' is not valid Unicode");
   }
   const std::size_t dot = name.rfind('.');
   if (dot == std::string::npos || dot == 0) return name;

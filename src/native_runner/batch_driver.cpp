@@ -48,8 +48,9 @@ enum class Step { Continue, Skip };
 
 class BatchRun {
  public:
-  BatchRun(const fs::path& base_params_dir, const fs::path& output_dir, const fs::path& progress_dir,
-           std::string_view job_id, bool json_only, const BatchServices& services)
+  BatchRun(const fs::path& base_params_dir, const fs::path& output_dir,
+           const fs::path& progress_dir, std::string_view job_id, bool json_only,
+           const BatchServices& services)
       : base_(base_params_dir),
         output_dir_(output_dir),
         progress_dir_(progress_dir),
@@ -122,8 +123,8 @@ class BatchRun {
     CombinationOdometer odometer(group->parameters);
     for (std::uint64_t i = 0; odometer.has_current(); ++i, odometer.advance()) {
       const double share = static_cast<double>(i + 1) / static_cast<double>(*total);
-      Combination combination{*group, i, *total, model_name(name, i), share * 100.0,
-                              odometer.current()};
+      Combination combination{
+          *group, i, *total, model_name(name, i), share * 100.0, odometer.current()};
       if (auto done = run_combination(combination); !done) return done;
     }
     return progress(name, *total, *total, 100.0, "Group processing completed");
@@ -138,7 +139,8 @@ class BatchRun {
         !logged) {
       return logged;
     }
-    const fs::path base_model = base_ / "base_json" / (c.group.base_model_name + ".json");
+    const fs::path base_model =
+        base_ / "base_json" / platform::path_from_utf8(c.group.base_model_name + ".json");
     if (!platform::exists(base_model)) {
       out_ << "  ERROR: Base model '" << c.group.base_model_name
            << ".json' not found. Skipping group.\n";
@@ -157,7 +159,8 @@ class BatchRun {
                                         std::vector<std::string>& applied_keys) {
     for (std::size_t k = 0; k < c.group.parameters.size(); ++k) {
       const std::string& key = c.group.parameters[k].key;
-      const fs::path file = base_ / key / (std::string(c.values[k]) + ".json");
+      const fs::path file = base_ / platform::path_from_utf8(key) /
+                            platform::path_from_utf8(std::string(c.values[k]) + ".json");
       const std::string file_text = platform::path_text(file);
       if (!platform::exists(file)) {
         out_ << "      ERROR: Parameter file not found at '" << file_text
@@ -193,10 +196,11 @@ class BatchRun {
       if (!allocated) return allocated;
     }
     finish_variant(variant, applied_keys);
-    const fs::path result_dir =
-        output_dir_ / result_directory_name(config_name_, c.group.name, c.index);
+    const fs::path result_dir = output_dir_ / platform::path_from_utf8(result_directory_name(
+                                                  config_name_, c.group.name, c.index));
     if (auto created = platform::create_directories(result_dir); !created) return created;
-    const fs::path variant_file = result_dir / variant_file_name(c.group.name);
+    const fs::path variant_file =
+        result_dir / platform::path_from_utf8(variant_file_name(c.group.name));
     if (auto written = platform::write_file(variant_file, model_editing::to_pretty_json(variant));
         !written) {
       return written;
@@ -209,8 +213,8 @@ class BatchRun {
     return simulate(c, variant, result_dir, variant_file);
   }
 
-  common::Result<void> simulate(const Combination& c, const Json& variant, const fs::path& result_dir,
-                                const fs::path& variant_file) {
+  common::Result<void> simulate(const Combination& c, const Json& variant,
+                                const fs::path& result_dir, const fs::path& variant_file) {
     auto weather = resolve_weather_file(*c.group.object, base_, out_);
     if (!weather) return std::unexpected(weather.error());
     if (weather->kind == WeatherLookup::Kind::NotNamed) {
@@ -238,9 +242,9 @@ class BatchRun {
     if (!simulated) {
       Json details = {{"weather_file", weather_text},
                       {"model_file", platform::path_text(variant_file)}};
-      auto logged = structured_error(c, "SIMULATION_FAILED",
-                                     "Simulation failed: " + simulated.error().message,
-                                     std::move(details));
+      auto logged =
+          structured_error(c, "SIMULATION_FAILED",
+                           "Simulation failed: " + simulated.error().message, std::move(details));
       if (!logged) return logged;
       return simulated;
     }
@@ -261,18 +265,27 @@ class BatchRun {
 
   common::Result<void> progress(const std::string& model, std::uint64_t current,
                                 std::uint64_t total, double percentage, std::string status) {
-    ProgressUpdate update{job_id_, current, total, percentage, model, std::move(status),
-                          utc_timestamp()};
+    ProgressUpdate update{job_id_, current,           total,          percentage,
+                          model,   std::move(status), utc_timestamp()};
     return write_progress(progress_dir_, job_id_, update, out_);
   }
 
   common::Result<void> simulation_progress(const Combination& c, bool finished) {
     SimulationProgress snapshot =
-        finished ? SimulationProgress{job_id_, c.name, 8760, 8760, 100.0, "December", 31, 23.0,
-                                      "Simulation completed successfully", utc_timestamp()}
-                 : SimulationProgress{job_id_, c.name, 0,   8760, 0.0,
-                                      "January", 1,      0.0, "Starting simulation",
-                                      utc_timestamp()};
+        finished
+            ? SimulationProgress{job_id_,
+                                 c.name,
+                                 8760,
+                                 8760,
+                                 100.0,
+                                 "December",
+                                 31,
+                                 23.0,
+                                 "Simulation completed successfully",
+                                 utc_timestamp()}
+            : SimulationProgress{
+                  job_id_,        c.name, 0, 8760, 0.0, "January", 1, 0.0, "Starting simulation",
+                  utc_timestamp()};
     return write_simulation_progress(progress_dir_, job_id_, snapshot);
   }
 

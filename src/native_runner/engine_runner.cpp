@@ -15,15 +15,10 @@ namespace {
 constexpr std::string_view kVerbatimPrefix = "\\\\?\\";
 constexpr std::string_view kTag = "[NATIVE_RUNNER] ";
 
-std::filesystem::path path_from_text(std::string_view text) {
-  return std::filesystem::path(
-      std::u8string_view(reinterpret_cast<const char8_t*>(text.data()), text.size()));
-}
-
 // The shell under Windows cannot open a verbatim path, so the script path is built without it.
 std::filesystem::path engine_script(const std::filesystem::path& workspace) {
   const std::string root = strip_verbatim_prefix(platform::path_text(workspace));
-  return path_from_text(root) / "src-tauri" / "resources" / "run.sh";
+  return platform::path_from_utf8(root) / "src-tauri" / "resources" / "run.sh";
 }
 
 std::string option_list(const std::vector<std::string>& options) {
@@ -43,6 +38,20 @@ common::Error failure(const platform::ProcessOutcome& outcome) {
   return common::Error("Simulation failed. Exit code: " + exit_code_text(outcome.exit_code) +
                        "\nStdout: " + model_editing::to_valid_utf8_lossy(outcome.standard_output) +
                        "\nStderr: " + model_editing::to_valid_utf8_lossy(outcome.standard_error));
+}
+
+// The workspace reaches the engine as given, verbatim prefix and all; only the script path that
+// the shell has to open is built without it.
+platform::ProcessRequest engine_request(const ShellCommand& shell,
+                                        std::vector<std::string> fixed_arguments,
+                                        const std::vector<std::string>& options,
+                                        const std::filesystem::path& workspace) {
+  platform::ProcessRequest request{
+      shell.program, shell.args,
+      std::pair{std::string("WORKSPACE"), platform::path_text(workspace)}};
+  request.arguments.insert(request.arguments.end(), fixed_arguments.begin(), fixed_arguments.end());
+  request.arguments.insert(request.arguments.end(), options.begin(), options.end());
+  return request;
 }
 
 }  // namespace
@@ -78,14 +87,10 @@ common::Result<void> run_simulation(const model_editing::Json& model, std::strin
   if (!shell) return common::fail("Shell command error: " + shell.error().message);
 
   const std::string model_text = platform::path_text(model_file);
-  platform::ProcessRequest request{
-      shell->program, shell->args,
-      std::pair{std::string("WORKSPACE"), platform::path_text(workspace)}};
-  request.arguments.insert(
-      request.arguments.end(),
-      {script_text, model_text, strip_verbatim_prefix(weather_file), std::string(config_name)});
-  request.arguments.insert(request.arguments.end(), options.begin(), options.end());
-
+  const platform::ProcessRequest request = engine_request(
+      *shell,
+      {script_text, model_text, strip_verbatim_prefix(weather_file), std::string(config_name)},
+      options, workspace);
   env.out << kTag << "Executing: " << shell->program << ' ' << script_text << ' ' << model_text
           << ' ' << weather_file << ' ' << config_name << ' ' << option_list(options) << '\n';
   // The engine may run for a long time; whoever watches the console should see what started.

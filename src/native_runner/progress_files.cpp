@@ -27,7 +27,7 @@ common::Result<void> append_line(const std::filesystem::path& log_root, std::str
   const auto dir = log_root / "logs" / kind;
   if (auto made = platform::create_directories(dir); !made) return made;
   line += '\n';
-  return platform::append_to_file(dir / name, line);
+  return platform::append_to_file(dir / platform::path_from_utf8(name), line);
 }
 
 }  // namespace
@@ -35,7 +35,8 @@ common::Result<void> append_line(const std::filesystem::path& log_root, std::str
 common::Result<void> write_progress(const std::filesystem::path& progress_dir,
                                     std::string_view job_id, const ProgressUpdate& update,
                                     std::ostream& out) {
-  const auto path = progress_dir / file_name("progress_", job_id, ".json");
+  const auto path =
+      progress_dir / platform::path_from_utf8(file_name("progress_", job_id, ".json"));
   const std::string json = to_pretty_json(update);
   // Written in place, not renamed over: a watcher polling the file may hold it open, and it
   // tolerates catching the file empty or partial.
@@ -51,7 +52,8 @@ common::Result<void> write_progress(const std::filesystem::path& progress_dir,
 common::Result<void> write_simulation_progress(const std::filesystem::path& progress_dir,
                                                std::string_view job_id,
                                                const SimulationProgress& progress) {
-  const auto path = progress_dir / file_name("sim_progress_", job_id, ".json");
+  const auto path =
+      progress_dir / platform::path_from_utf8(file_name("sim_progress_", job_id, ".json"));
   return platform::write_file(path, to_pretty_json(progress));
 }
 

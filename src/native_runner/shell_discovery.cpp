@@ -15,11 +15,7 @@ constexpr std::string_view kNotFound =
     "Git Bash not found. Please install Git for Windows to run batch simulations.\n\n"
     "Download from: https://git-scm.com/download/win";
 
-// Texts are UTF-8 everywhere; going through u8 keeps Windows from reading them in the ANSI page.
-bool exists_at(std::string_view text) {
-  return platform::exists(std::filesystem::path(
-      std::u8string_view(reinterpret_cast<const char8_t*>(text.data()), text.size())));
-}
+bool exists_at(std::string_view text) { return platform::exists(platform::path_from_utf8(text)); }
 
 std::string_view trim(std::string_view text) {
   constexpr std::string_view kSpace = " \t\r\n\v\f";

@@ -25,14 +25,8 @@ std::optional<std::string> weather_name(const Json& group) {
   return first.get<std::string>();
 }
 
-// Names from the documents are UTF-8; the narrow path constructor would read them in the
-// Windows code page instead.
-fs::path utf8_path(std::string_view text) {
-  return fs::path(std::u8string(text.begin(), text.end()));
-}
-
 fs::path weather_parameter_path(const fs::path& base_params_dir, const std::string& name) {
-  return base_params_dir / kWeatherDir / utf8_path(name + ".json");
+  return base_params_dir / kWeatherDir / platform::path_from_utf8(name + ".json");
 }
 
 // The "weather_file" member of a weather parameter document, when it is a string.
@@ -87,7 +81,8 @@ common::Result<void> announce_weather_file(const Json& group, const fs::path& ba
   if (!document) return std::unexpected(document.error());
   const std::optional<std::string> weather_file = weather_file_member(*document);
   if (!weather_file) return {};
-  const fs::path weather_path = base_params_dir / kWeatherDir / utf8_path(*weather_file);
+  const fs::path weather_path =
+      base_params_dir / kWeatherDir / platform::path_from_utf8(*weather_file);
   if (platform::exists(weather_path)) {
     out << "Processed weather file: " << platform::path_text(weather_path) << "\n";
   }
@@ -107,7 +102,8 @@ common::Result<WeatherLookup> resolve_weather_file(const Json& group,
     return common::fail("weather parameter file '" + platform::path_text(parameter_path) +
                         "' has no string member \"weather_file\"");
   }
-  const fs::path weather_path = base_params_dir / kWeatherDir / utf8_path(*weather_file);
+  const fs::path weather_path =
+      base_params_dir / kWeatherDir / platform::path_from_utf8(*weather_file);
   if (!platform::exists(weather_path)) {
     out << "      ERROR: Weather file not found at '" << platform::path_text(weather_path)
         << "'. Skipping this combination.\n";
@@ -122,7 +118,8 @@ common::Result<WrapperChoice> resolve_wrapper_flags(
     std::string_view group_name, std::uint64_t combination_index,
     std::string_view weather_file_name, std::ostream& out) {
   WrapperChoice choice{wrapper_of(parameter_keys, combination_values), CliFlags{}};
-  const fs::path wrapper_path = base_params_dir / kWrapperDir / utf8_path(choice.wrapper + ".json");
+  const fs::path wrapper_path =
+      base_params_dir / kWrapperDir / platform::path_from_utf8(choice.wrapper + ".json");
   auto flag_text = read_flag_text(wrapper_path, out);
   if (!flag_text) return std::unexpected(flag_text.error());
 

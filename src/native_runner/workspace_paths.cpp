@@ -32,9 +32,10 @@ std::vector<fs::path> removable_components(const fs::path& path) {
 fs::path join_base_params(const fs::path& workspace) {
   fs::path::string_type text = workspace.native();
   if (!text.empty() && !is_separator(text.back())) text += fs::path::preferred_separator;
-  fs::path base(std::move(text));
-  base += fs::path(kBaseParamsSuffix);
-  return base;
+  // The path is built from the whole text at once: libstdc++ 12's path::operator+= with a path
+  // that has several components leaves a wrong component list (parent_path() skips a level).
+  for (char c : kBaseParamsSuffix) text += static_cast<fs::path::value_type>(c);
+  return fs::path(std::move(text));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "model_editing/fabric_parameters.h"
 #include "model_editing/json_reader.h"
+#include "platform/file_system.h"
 
 namespace native_runner {
 namespace {
@@ -51,7 +52,8 @@ std::optional<std::string> allocated_name(const Json& value) {
 
 common::Result<Json> read_allocation_file(const std::filesystem::path& base_params_dir,
                                           std::string_view folder, const std::string& name) {
-  return model_editing::read_json_file(base_params_dir / folder / (name + ".json"));
+  return model_editing::read_json_file(base_params_dir / folder /
+                                       platform::path_from_utf8(name + ".json"));
 }
 
 bool serves_zone(const Json& system, std::string_view zone_name) {
@@ -146,7 +148,8 @@ common::Result<void> apply_allocation(Json& variant, std::string_view zone_name,
   if (key == "control") return allocate_control(variant, zone_name, name, dir);
   if (key == "lighting") return allocate_lighting(variant, zone_name, name, dir);
   if (key == "simplified_fabric") return allocate_fabric(variant, zone_name, name, dir);
-  if (key == "space_cooling_system") allocate_zone_text(variant, zone_name, "SpaceCoolSystem", name);
+  if (key == "space_cooling_system")
+    allocate_zone_text(variant, zone_name, "SpaceCoolSystem", name);
   if (key == "space_heat_control") allocate_zone_text(variant, zone_name, "SpaceHeatControl", name);
   if (key == "space_heat_emitters") return allocate_emitters(variant, zone_name, name, dir);
   return {};

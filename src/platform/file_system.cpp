@@ -19,11 +19,16 @@ common::Error error_from(const std::error_code& code) {
 common::Result<void> create_directories(const std::filesystem::path& path) {
   std::error_code code;
   std::filesystem::create_directories(path, code);
-  if (code) return std::unexpected(error_from(code));
-  // create_directories reports success when the path exists as a file; it is not a directory.
-  if (!std::filesystem::is_directory(path, code)) {
+  // Some library versions report success for a path that exists as a file, others "not a
+  // directory"; the system's own mkdir says "file exists", and that is the text users see.
+  // A file further up the path stays "not a directory", as the system reports it.
+  std::error_code probe;
+  if ((!code || code == std::errc::not_a_directory) &&
+      std::filesystem::exists(std::filesystem::symlink_status(path, probe)) &&
+      !std::filesystem::is_directory(path, probe)) {
     return std::unexpected(error_from(std::make_error_code(std::errc::file_exists)));
   }
+  if (code) return std::unexpected(error_from(code));
   return {};
 }
 
@@ -53,6 +58,11 @@ std::filesystem::path temp_directory() {
   auto path = std::filesystem::temp_directory_path(code);
   if (code) return std::filesystem::path(".");
   return path;
+}
+
+std::filesystem::path path_from_utf8(std::string_view text) {
+  return std::filesystem::path(
+      std::u8string_view(reinterpret_cast<const char8_t*>(text.data()), text.size()));
 }
 
 std::string path_text(const std::filesystem::path& path) {

@@ -44,6 +44,10 @@ common::Result<std::filesystem::path> current_directory();
 // The current user's directory for temporary files.
 std::filesystem::path temp_directory();
 
+// A path from UTF-8 text (names from documents and the command line). Needed because a plain
+// std::string converts through the C locale on Windows and loses non-ASCII characters.
+std::filesystem::path path_from_utf8(std::string_view text);
+
 // The path as UTF-8 text; characters that cannot be represented become U+FFFD.
 std::string path_text(const std::filesystem::path& path);
 

@@ -12,6 +12,14 @@
 
 namespace {
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+constexpr bool kAddressSanitizer = __has_feature(address_sanitizer);
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 namespace fs = std::filesystem;
 using nlohmann::json;
 using test_support::ProgramRun;
@@ -79,6 +87,10 @@ TEST_F(EnvelopeSpliceTest, WrongOperandCountPrintsUsageAndTouchesNothing) {
 
   const ProgramRun renamed = run_program(kProgram, {"a"}, dir_.path(), "splice");
   EXPECT_EQ(renamed.err, std::string("Usage: splice") + kUsageTail);
+
+  const ProgramRun unnamed = run_program("/bin/bash", {"-c", "exec -a '' \"$0\"", kProgram});
+  EXPECT_EQ(unnamed.exit_code, 1);
+  EXPECT_EQ(unnamed.err, std::string("Usage: envelope_splice") + kUsageTail);
 }
 
 TEST_F(EnvelopeSpliceTest, GlobalModeWritesEveryZoneSortedAndLeavesBridgesWithoutBothRules) {
@@ -184,7 +196,7 @@ TEST_F(EnvelopeSpliceTest, InputFailuresReportTheFirstErrorAndWriteNothing) {
        "Error: trailing characters at line 1 column 3\n"},
       {"fabric unreadable", kModel, nullptr, "Error: Is a directory (os error 21)\n"},
       {"fabric an array", kModel, "[1, 2]",
-       "Error: invalid type: sequence, expected a map at line 1 column 0\n"},
+       "Error: invalid type: sequence, expected a map at line 1 column 1\n"},
       {"fabric not UTF-8", kModel, "{\"wall\": \"\xff\"}",
        "Error: stream did not contain valid UTF-8\n"},
   };
@@ -203,6 +215,21 @@ TEST_F(EnvelopeSpliceTest, InputFailuresReportTheFirstErrorAndWriteNothing) {
     EXPECT_EQ(run.err, row.err) << row.name;
     EXPECT_FALSE(fs::exists(dir.path() / "out.json")) << row.name;
   }
+}
+
+// The address-space limit makes the whole-file read run out of memory; a sparse file costs no disk.
+TEST_F(EnvelopeSpliceTest, InputTooLargeForMemoryIsAnError) {
+  if (kAddressSanitizer) GTEST_SKIP() << "the sanitizer's shadow memory needs the address space";
+  fs::resize_file(dir_.write("base.json", ""), std::uintmax_t{4} << 30);
+  dir_.write("fabric.json", kFabricLinearOnly);
+  const ProgramRun run = run_program("/bin/sh",
+                                     {"-c", "ulimit -v 1000000; exec \"$0\" \"$@\"", kProgram,
+                                      "base.json", "fabric.json", "out.json"},
+                                     dir_.path());
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "Error: Cannot allocate memory (os error 12)\n");
+  EXPECT_FALSE(fs::exists(dir_.path() / "out.json"));
 }
 
 TEST_F(EnvelopeSpliceTest, OutputDirectoryMissingIsAnError) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "model_editing/json_reader.h"
+
 namespace model_editing {
 namespace {
 
@@ -20,6 +22,8 @@ const ClassificationRow kClassificationRows[] = {
     {R"({"type": "BuildingElementOpaque", "pitch": 59})", "roof"},
     {R"({"type": "BuildingElementOpaque", "pitch": 0})", "roof"},
     {R"({"type": "BuildingElementOpaque", "pitch": -5})", "roof"},
+    {R"({"type": "BuildingElementOpaque", "pitch": -0})", "roof"},
+    {R"({"type": "BuildingElementOpaque", "pitch": 0e0})", ""},
     {R"({"type": "BuildingElementOpaque", "pitch": 30, "is_external_door": "TRUE"})", "roof"},
     {R"({"type": "BuildingElementOpaque", "pitch": 45.5})", ""},
     {R"({"type": "BuildingElementOpaque", "pitch": 60})", ""},
@@ -43,7 +47,9 @@ const ClassificationRow kClassificationRows[] = {
 
 TEST(FabricCategoryTest, ClassifiesEveryRow) {
   for (const auto& row : kClassificationRows) {
-    const auto category = classify_building_element(Json::parse(row.element));
+    const auto element = parse_json(row.element);
+    ASSERT_TRUE(element.has_value()) << row.element;
+    const auto category = classify_building_element(*element);
     EXPECT_EQ(category.value_or(""), row.category) << row.element;
   }
 }

@@ -28,7 +28,8 @@ TEST(JsonText, RoundTripsThroughTheCompactForm) {
       {"90", "90"},
       {"90.0", "90.0"},
       {"-5", "-5"},
-      {"-0", "-0.0"},
+      {"-0", "0"},
+      {"-0.0", "-0.0"},
       {"18446744073709551615", "18446744073709551615"},
       {"-9223372036854775808", "-9223372036854775808"},
       {"18446744073709551616", "1.8446744073709552e19"},
@@ -43,6 +44,8 @@ TEST(JsonText, RoundTripsThroughTheCompactForm) {
       {"1e15", "1000000000000000.0"},
       {"66.66666666666666", "66.66666666666666"},
       {"1e-400", "0.0"},
+      {"-1e-400", "-0.0"},
+      {"0." + std::string(400, '0') + "1e10", "0.0"},  // too small despite a positive exponent
       {R"("a/b é \u00e9 \ud83d\ude00")", R"("a/b é é 😀")"},
       {R"("q\"b\\n\nt\tr\rf\fb\b\u0001\u001f\u007f")", R"("q\"b\\n\nt\tr\rf\fb\b\u0001\u001f)"
                                                        "\x7f\""},
@@ -55,6 +58,8 @@ TEST(JsonText, KeepsIntegersApartFromFloats) {
   EXPECT_TRUE(parse_json("90")->is_number_integer());
   EXPECT_TRUE(parse_json("90.0")->is_number_float());
   EXPECT_TRUE(parse_json("-1")->is_number_integer());
+  EXPECT_TRUE(parse_json("-0")->is_number_integer());
+  EXPECT_TRUE(parse_json("-0e0")->is_number_float());
 }
 
 TEST(JsonText, RefusesMalformedText) {
@@ -72,6 +77,7 @@ TEST(JsonText, RefusesMalformedText) {
       {"[1 2]", "expected `,` or `]` at line 1 column 4"},
       {"01", "invalid number at line 1 column 2"},
       {"1e999", "number out of range at line 1 column 1"},
+      {"[1" + std::string(400, '0') + "e-1]", "number out of range at line 1 column 2"},
       {"\"a\tb\"",
        "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 3"},
       {R"("\x")", "invalid escape at line 1 column 3"},

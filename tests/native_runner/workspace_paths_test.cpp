@@ -42,6 +42,8 @@ TEST(WorkspacePaths, DerivesWorkspaceThreeLevelsAboveTheConfiguration) {
     ASSERT_TRUE(paths.has_value()) << paths.error().message;
     EXPECT_EQ(paths->workspace.string(), row.workspace);
     EXPECT_EQ(paths->base_params_dir.string(), row.base_params_dir);
+    // The engine finds the workspace again two levels above the base-parameter directory.
+    EXPECT_EQ(paths->base_params_dir.parent_path().parent_path(), paths->workspace);
   }
 }
 

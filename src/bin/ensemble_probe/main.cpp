@@ -6,6 +6,7 @@
 #include "model_editing/utf8.h"
 #include "native_runner/batch_driver.h"
 #include "native_runner/workspace_paths.h"
+#include "platform/command_line.h"
 #include "platform/file_system.h"
 #include "platform/memory_reuse.h"
 
@@ -35,7 +36,7 @@ bool all_text(const std::vector<std::string>& words) {
 
 int main(int argc, char** argv) {
   platform::keep_freed_memory_for_reuse();
-  const std::vector<std::string> words(argv, argv + argc);
+  const std::vector<std::string> words = platform::command_line_words(argc, argv);
   const std::string program = words.empty() ? "ensemble_probe" : words[0];
   if (words.size() != 3 && words.size() != 4) return usage(program);
   if (!all_text(words)) return 1;
@@ -52,7 +53,8 @@ int main(int argc, char** argv) {
             << " output_dir: " << output_dir << " json_only: " << (json_only ? "true" : "false")
             << std::endl;
 
-  if (auto created = platform::create_directories(output_dir); !created) {
+  const auto output_path = platform::path_from_utf8(output_dir);
+  if (auto created = platform::create_directories(output_path); !created) {
     std::cerr << "Failed to create output directory: " << created.error().message << '\n';
     return 1;
   }
@@ -66,8 +68,9 @@ int main(int argc, char** argv) {
             << '\n';
 
   const auto services = native_runner::default_batch_services(std::cout);
-  const auto outcome = native_runner::run_native_batch(
-      config_path, paths->base_params_dir, output_dir, output_dir, kJobId, json_only, services);
+  const auto outcome =
+      native_runner::run_native_batch(platform::path_from_utf8(config_path), paths->base_params_dir,
+                                      output_path, output_path, kJobId, json_only, services);
   std::cout.flush();
   if (!outcome) {
     std::cerr << "[ensemble_probe] Native batch failed: " << outcome.error().message << '\n';

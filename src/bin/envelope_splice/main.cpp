@@ -1,14 +1,18 @@
 // Merges one fabric parameter file into a model document, into every zone or one named zone.
 
 #include <iostream>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <vector>
 
 #include "common/error.h"
 #include "model_editing/fabric_parameters.h"
 #include "model_editing/json_reader.h"
 #include "model_editing/json_writer.h"
+#include "platform/command_line.h"
 #include "platform/file_system.h"
 
 namespace {
@@ -34,7 +38,7 @@ void print_usage(std::string_view program) {
 }
 
 common::Result<Json> read_fabric_parameter_document(const std::string& path) {
-  auto text = model_editing::read_text_file(path);
+  auto text = model_editing::read_text_file(platform::path_from_utf8(path));
   if (!text) return std::unexpected(text.error());
   return model_editing::parse_json_object(*text);
 }
@@ -43,7 +47,7 @@ common::Result<Json> read_fabric_parameter_document(const std::string& path) {
 // after both were merged. The output may name an input, so it is replaced rather than truncated:
 // a failed write then leaves the old file as it was.
 common::Result<void> run(const Operands& operands) {
-  auto model_text = model_editing::read_text_file(operands.base_model);
+  auto model_text = model_editing::read_text_file(platform::path_from_utf8(operands.base_model));
   if (!model_text) return std::unexpected(model_text.error());
   auto model = model_editing::parse_json(*model_text);
   if (!model) return std::unexpected(model.error());
@@ -58,20 +62,32 @@ common::Result<void> run(const Operands& operands) {
   if (outcome == model_editing::FabricApplyOutcome::ZoneNotFound) {
     std::cerr << "Warning: Target zone '" << *operands.zone_name << "' not found in model\n";
   }
-  return platform::replace_file(operands.output, model_editing::to_pretty_json(*model));
+  return platform::replace_file(platform::path_from_utf8(operands.output),
+                                model_editing::to_pretty_json(*model));
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  if (argc != 4 && argc != 5) {
-    print_usage(argc > 0 && argv[0] != nullptr ? std::string_view(argv[0]) : kDefaultProgramName);
+  const std::vector<std::string> words = platform::command_line_words(argc, argv);
+  if (words.size() != 4 && words.size() != 5) {
+    // Linux hands an empty argument list over as one empty name; both mean no name is known.
+    const bool named = !words.empty() && !words[0].empty();
+    print_usage(named ? std::string_view(words[0]) : kDefaultProgramName);
     return 1;
   }
-  Operands operands{argv[1], argv[2], argv[3], std::nullopt};
-  if (argc == 5) operands.zone_name = argv[4];
+  Operands operands{words[1], words[2], words[3], std::nullopt};
+  if (words.size() == 5) operands.zone_name = words[4];
 
-  if (auto result = run(operands); !result) {
+  common::Result<void> result;
+  try {
+    result = run(operands);
+  } catch (const std::bad_alloc&) {
+    // A document too large for memory is a failed read, reported like any other, not a crash.
+    const auto code = std::make_error_code(std::errc::not_enough_memory);
+    result = common::fail(code.message() + " (os error " + std::to_string(code.value()) + ")");
+  }
+  if (!result) {
     std::cerr << "Error: " << result.error().message << '\n';
     return 1;
   }

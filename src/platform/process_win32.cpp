@@ -1,0 +1,176 @@
+#include <windows.h>
+
+#include <string_view>
+#include <system_error>
+#include <thread>
+
+#include "platform/file_system.h"
+#include "platform/process.h"
+#include "platform/windows_command_line.h"
+
+namespace platform {
+namespace {
+
+std::wstring to_wide(std::string_view text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int count = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(count), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), count);
+  return wide;
+}
+
+// Owns one kernel handle so that every exit path closes it.
+class Handle {
+ public:
+  Handle() = default;
+  explicit Handle(HANDLE handle) : handle_(handle) {}
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() { reset(); }
+
+  HANDLE get() const { return handle_; }
+  HANDLE* out() {
+    reset();
+    return &handle_;
+  }
+  void reset() {
+    if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+    handle_ = nullptr;
+  }
+
+ private:
+  HANDLE handle_ = nullptr;
+};
+
+struct Pipe {
+  Handle read_end;
+  Handle write_end;
+};
+
+// Only the child's end may be inherited; an inherited read end would keep the pipe open forever.
+common::Result<void> open_pipe(Pipe& pipe) {
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  if (!::CreatePipe(pipe.read_end.out(), pipe.write_end.out(), &inherit, 0) ||
+      !::SetHandleInformation(pipe.read_end.get(), HANDLE_FLAG_INHERIT, 0)) {
+    return std::unexpected(os_error(static_cast<int>(::GetLastError())));
+  }
+  return {};
+}
+
+common::Result<void> open_null_input(Handle& input) {
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  *input.out() = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                               OPEN_EXISTING, 0, nullptr);
+  if (input.get() == INVALID_HANDLE_VALUE) {
+    return std::unexpected(os_error(static_cast<int>(::GetLastError())));
+  }
+  return {};
+}
+
+// Windows compares variable names without regard to case.
+bool same_name(std::wstring_view a, std::wstring_view b) {
+  return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Entries such as "=C:=C:\dir" start with '=', so the name ends at the first '=' after that.
+std::wstring_view entry_name(std::wstring_view entry) {
+  const auto equals = entry.find(L'=', 1);
+  return equals == std::wstring_view::npos ? entry : entry.substr(0, equals);
+}
+
+std::wstring environment_block(const std::pair<std::string, std::string>& variable) {
+  const std::wstring name = to_wide(variable.first);
+  std::wstring block;
+  if (wchar_t* inherited = ::GetEnvironmentStringsW()) {
+    for (const wchar_t* entry = inherited; *entry != L'\0'; entry += wcslen(entry) + 1) {
+      const std::wstring_view text(entry);
+      if (same_name(entry_name(text), name)) continue;
+      block.append(text);
+      block.push_back(L'\0');
+    }
+    ::FreeEnvironmentStringsW(inherited);
+  }
+  block += name + L"=" + to_wide(variable.second);
+  block.push_back(L'\0');
+  block.push_back(L'\0');
+  return block;
+}
+
+// A bare name must go through the command line alone, the only way CreateProcessW searches PATH.
+bool is_bare_name(std::string_view program) {
+  return program.find_first_of("\\/:") == std::string_view::npos;
+}
+
+void read_all(HANDLE pipe, std::string& sink) {
+  char buffer[65536];
+  DWORD read = 0;
+  while (::ReadFile(pipe, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    sink.append(buffer, read);
+  }
+}
+
+common::Result<PROCESS_INFORMATION> start(const ProcessRequest& request, HANDLE input,
+                                          HANDLE output, HANDLE error) {
+  std::wstring command_line = to_wide(windows_command_line(request.program, request.arguments));
+  const std::wstring application = to_wide(request.program);
+  std::wstring environment;
+  if (request.added_variable) environment = environment_block(*request.added_variable);
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input;
+  startup.hStdOutput = output;
+  startup.hStdError = error;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(is_bare_name(request.program) ? nullptr : application.c_str(),
+                        command_line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                        environment.empty() ? nullptr : environment.data(), nullptr, &startup,
+                        &process)) {
+    return std::unexpected(os_error(static_cast<int>(::GetLastError())));
+  }
+  return process;
+}
+
+}  // namespace
+
+common::Result<ProcessOutcome> run_process(const ProcessRequest& request) {
+  Handle input;
+  Pipe out;
+  Pipe err;
+  if (auto opened = open_null_input(input); !opened) return std::unexpected(opened.error());
+  if (auto opened = open_pipe(out); !opened) return std::unexpected(opened.error());
+  if (auto opened = open_pipe(err); !opened) return std::unexpected(opened.error());
+  auto started = start(request, input.get(), out.write_end.get(), err.write_end.get());
+  if (!started) return std::unexpected(started.error());
+  Handle process(started->hProcess);
+  Handle thread(started->hThread);
+  // Our copies of the child's ends must go, or the reads below would never see the end.
+  input.reset();
+  out.write_end.reset();
+  err.write_end.reset();
+
+  // Both streams are read at once: a child that fills one pipe while we wait on the other would
+  // never finish.
+  ProcessOutcome outcome;
+  try {
+    std::thread out_reader(read_all, out.read_end.get(), std::ref(outcome.standard_output));
+    read_all(err.read_end.get(), outcome.standard_error);
+    out_reader.join();
+  } catch (const std::system_error& failure) {
+    ::TerminateProcess(process.get(), 1);
+    return common::fail(failure.what());
+  }
+
+  ::WaitForSingleObject(process.get(), INFINITE);
+  DWORD code = 0;
+  if (!::GetExitCodeProcess(process.get(), &code)) {
+    return std::unexpected(os_error(static_cast<int>(::GetLastError())));
+  }
+  outcome.exit_code = static_cast<std::int32_t>(code);
+  return outcome;
+}
+
+}  // namespace platform

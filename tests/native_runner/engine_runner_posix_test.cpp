@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+#include "model_editing/json_writer.h"
+#include "native_runner/engine_runner.h"
+#include "support/temp_dir.h"
+
+namespace native_runner {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kNotFound =
+    "Git Bash not found. Please install Git for Windows to run batch simulations.\n\n"
+    "Download from: https://git-scm.com/download/win";
+
+// Real bash runs small engine scripts written into a scratch workspace whose path has a space.
+class EngineRunnerTest : public ::testing::Test {
+ protected:
+  EngineRunnerTest() : workspace_(root_.path() / "work space") {}
+
+  void write_engine(const std::string& body) {
+    root_.write("work space/src-tauri/resources/run.sh", "#!/bin/bash\n" + body);
+  }
+
+  EngineEnvironment env(std::vector<std::string> places = {"/bin/bash"}) {
+    return EngineEnvironment{out_, temp_.path(),
+                             ShellSearch{std::move(places), [this] {
+                                           lookup_called_ = true;
+                                           return common::Result<platform::ProcessOutcome>(
+                                               common::fail("look-up unavailable"));
+                                         }}};
+  }
+
+  common::Result<void> run(CliFlags flags = {}, const std::string& weather = "weather.epw") {
+    return run_simulation(model_, "out/result_cfg_g_1", weather, flags, workspace_, "cfg", env());
+  }
+
+  std::string script_path() const { return (workspace_ / "src-tauri/resources/run.sh").string(); }
+  fs::path temp_model() const { return temp_.path() / "temp_model.json"; }
+
+  test_support::TempDir root_;
+  test_support::TempDir temp_;  // never shared between tests, so parallel runs cannot collide
+  fs::path workspace_;
+  std::ostringstream out_;
+  bool lookup_called_ = false;
+  const model_editing::Json model_ = {{"zone", {{"name", "Living room"}, {"area", 23.0}}},
+                                      {"list", {1, 2}}};
+};
+
+TEST_F(EngineRunnerTest, SuccessfulRunPrintsExactlyTheRunnerLines) {
+  write_engine("echo engine chatter; echo engine complaint >&2; exit 0\n");
+  ASSERT_TRUE(run().has_value());
+  EXPECT_EQ(out_.str(),
+            "[NATIVE_RUNNER] Using hybrid approach with external process execution\n"
+            "[NATIVE_RUNNER] Weather file: weather.epw\n"
+            "[NATIVE_RUNNER] Output path: out/result_cfg_g_1\n"
+            "[NATIVE_RUNNER] Executing: /bin/bash " +
+                script_path() + " " + temp_model().string() +
+                " weather.epw cfg []\n"
+                "[NATIVE_RUNNER] Simulation completed successfully\n");
+  EXPECT_FALSE(fs::exists(temp_model()));
+  EXPECT_FALSE(lookup_called_);
+}
+
+TEST_F(EngineRunnerTest, EngineGetsItsArgumentsWorkspaceAndTheModelFile) {
+  write_engine(
+      "printf '%s\\n' \"$0\" \"$#\" \"$@\" > \"$WORKSPACE/args.txt\"\n"
+      "printf '%s' \"$WORKSPACE\" > \"$WORKSPACE/workspace.txt\"\n"
+      "cp \"$1\" \"$WORKSPACE/model_copy.json\"\n");
+  const std::string weather = root_.path().string() + "/weather dir/w 1.epw";
+  ASSERT_TRUE(run(cli_flag_from_name("--pre-process-only") | cli_flag_from_name("--heat-balance"),
+                  "\\\\?\\" + weather)
+                  .has_value())
+      << out_.str();
+
+  EXPECT_EQ(root_.read("work space/args.txt"), script_path() + "\n5\n" + temp_model().string() +
+                                                   "\n" + weather +
+                                                   "\ncfg\n--heat-balance\n--pre-process-only\n");
+  EXPECT_EQ(root_.read("work space/workspace.txt"), workspace_.string());
+  EXPECT_EQ(root_.read("work space/model_copy.json"), model_editing::to_pretty_json(model_));
+  EXPECT_NE(out_.str().find("[NATIVE_RUNNER] Weather file: \\\\?\\" + weather + "\n"),
+            std::string::npos);
+  EXPECT_NE(
+      out_.str().find(" \\\\?\\" + weather + " cfg [\"--heat-balance\", \"--pre-process-only\"]\n"),
+      std::string::npos);
+}
+
+TEST_F(EngineRunnerTest, EngineWithoutOptionsGetsFourArguments) {
+  // Inside the script $0 is the script itself, so the shell was given four arguments.
+  write_engine("printf '%s\\n' \"$0\" \"$#\" > \"$WORKSPACE/args.txt\"\n");
+  ASSERT_TRUE(run().has_value());
+  EXPECT_EQ(root_.read("work space/args.txt"), script_path() + "\n3\n");
+}
+
+TEST_F(EngineRunnerTest, FailedRunsReportStatusAndBothStreams) {
+  const struct {
+    const char* script;
+    std::string expected;
+  } kRows[] = {
+      {"printf x; exit 3\n", "Simulation failed. Exit code: Some(3)\nStdout: x\nStderr: "},
+      {"printf 'a\\nb'; printf 'bad \\377 byte' >&2; exit 1\n",
+       "Simulation failed. Exit code: Some(1)\nStdout: a\nb\nStderr: bad \xEF\xBF\xBD byte"},
+      {"printf partial; kill -KILL $$\n",
+       "Simulation failed. Exit code: None\nStdout: partial\nStderr: "},
+  };
+  for (const auto& row : kRows) {
+    write_engine(row.script);
+    auto result = run();
+    ASSERT_FALSE(result.has_value()) << row.script;
+    EXPECT_EQ(result.error().message, row.expected);
+    EXPECT_FALSE(fs::exists(temp_model())) << row.script;
+  }
+  EXPECT_EQ(out_.str().find("Simulation completed"), std::string::npos);
+}
+
+TEST_F(EngineRunnerTest, MissingScriptIsReportedBeforeAnyShellSearch) {
+  auto result = run_simulation(model_, "o", "w", {}, workspace_, "cfg", env({}));
+  ASSERT_FALSE(result.has_value());
+  EXPECT_EQ(result.error().message, "run.sh not found at: " + script_path());
+  EXPECT_FALSE(lookup_called_);
+  EXPECT_EQ(temp_.read("temp_model.json"), model_editing::to_pretty_json(model_));
+}
+
+TEST_F(EngineRunnerTest, MissingShellLeavesTheTempModel) {
+  write_engine("exit 0\n");
+  auto result = run_simulation(model_, "o", "w", {}, workspace_, "cfg", env({"/nonexistent/sh"}));
+  ASSERT_FALSE(result.has_value());
+  EXPECT_EQ(result.error().message, std::string("Shell command error: ") + kNotFound);
+  EXPECT_TRUE(lookup_called_);
+  EXPECT_TRUE(fs::exists(temp_model()));
+}
+
+TEST_F(EngineRunnerTest, ShellThatCannotStartGivesTheSystemErrorAndLeavesTheTempModel) {
+  write_engine("exit 0\n");
+  const fs::path not_executable = root_.write("bash", "not a program");
+  auto result =
+      run_simulation(model_, "o", "w", {}, workspace_, "cfg", env({not_executable.string()}));
+  ASSERT_FALSE(result.has_value());
+  EXPECT_EQ(result.error().message, "Permission denied (os error 13)");
+  EXPECT_TRUE(fs::exists(temp_model()));
+}
+
+TEST_F(EngineRunnerTest, UnwritableTempDirectoryFailsBeforeTheEngine) {
+  write_engine("touch \"$WORKSPACE/ran\"\n");
+  EngineEnvironment broken = env();
+  broken.temp_directory = temp_.path() / "missing";
+  auto result = run_simulation(model_, "o", "w", {}, workspace_, "cfg", broken);
+  ASSERT_FALSE(result.has_value());
+  EXPECT_EQ(result.error().message, "No such file or directory (os error 2)");
+  EXPECT_FALSE(fs::exists(workspace_ / "ran"));
+}
+
+}  // namespace
+}  // namespace native_runner
