@@ -14,6 +14,7 @@
 #include "native_runner/utc_timestamp.h"
 #include "native_runner/variant_finishing.h"
 #include "native_runner/weather_selection.h"
+#include "native_runner/workspace_paths.h"
 #include "native_runner/zone_allocation.h"
 #include "platform/file_system.h"
 
@@ -255,12 +256,12 @@ class BatchRun {
 
   // The engine's workspace is two levels above the base-parameter directory.
   common::Result<fs::path> workspace_of_base() const {
-    const fs::path parent = base_.parent_path();
-    if (parent.empty() || parent == base_) {
+    auto workspace = lexical_ancestor(base_, 2);
+    if (!workspace) {
       return common::fail("cannot derive the workspace from base-parameter directory '" +
                           platform::path_text(base_) + "': it needs two parent levels");
     }
-    return parent.parent_path();
+    return *workspace;
   }
 
   common::Result<void> progress(const std::string& model, std::uint64_t current,

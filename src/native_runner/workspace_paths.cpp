@@ -19,14 +19,36 @@ bool is_separator(fs::path::value_type c) {
   return c == static_cast<fs::path::value_type>('/') || c == fs::path::preferred_separator;
 }
 
-// The named components after the root. A trailing separator only says "directory" and adds no
-// level, so the empty element it produces is dropped.
-std::vector<fs::path> removable_components(const fs::path& path) {
-  std::vector<fs::path> parts;
-  for (const fs::path& part : path.relative_path()) {
-    if (!part.empty()) parts.push_back(part);
+// The named components after the root, each as the place in the text where it ends, so that the
+// workspace keeps the spelling the user gave (separators included). Empty names (doubled or
+// trailing separators) and "." name no directory level of their own; only a leading "." of a
+// path without a root directory counts, as the current directory.
+std::vector<std::size_t> removable_components(const fs::path& path) {
+  const fs::path::string_type& text = path.native();
+  std::size_t position = path.root_name().native().size();
+  while (position < text.size() && is_separator(text[position])) ++position;
+  const std::size_t body = position;
+  std::vector<std::size_t> parts;
+  while (position < text.size()) {
+    std::size_t end = position;
+    while (end < text.size() && !is_separator(text[end])) ++end;
+    const bool dot =
+        end - position == 1 && text[position] == static_cast<fs::path::value_type>('.');
+    const bool leading_dot = dot && position == body && !path.has_root_directory();
+    if (end > position && (!dot || leading_dot)) parts.push_back(end);
+    position = end + 1;
   }
   return parts;
+}
+
+// The text up to the last component kept; with none kept, the root as written (drive and one
+// separator), or the empty path.
+fs::path kept_text(const fs::path& path, const std::vector<std::size_t>& kept) {
+  const fs::path::string_type& text = path.native();
+  if (!kept.empty()) return fs::path(text.substr(0, kept.back()));
+  std::size_t root = path.root_name().native().size();
+  if (path.has_root_directory()) ++root;
+  return fs::path(text.substr(0, root));
 }
 
 fs::path join_base_params(const fs::path& workspace) {
@@ -40,19 +62,22 @@ fs::path join_base_params(const fs::path& workspace) {
 
 }  // namespace
 
+std::optional<fs::path> lexical_ancestor(const fs::path& path, std::size_t levels) {
+  std::vector<std::size_t> parts = removable_components(path);
+  if (parts.size() < levels) return std::nullopt;
+  parts.resize(parts.size() - levels);
+  return kept_text(path, parts);
+}
+
 common::Result<WorkspacePaths> derive_workspace_paths(const std::string& config_path) {
   // Command-line text reaches us as UTF-8 on every platform.
   const fs::path path(std::u8string(config_path.begin(), config_path.end()));
-  std::vector<fs::path> parts = removable_components(path);
-  if (parts.size() < kLevelsAboveConfig) {
+  auto workspace = lexical_ancestor(path, kLevelsAboveConfig);
+  if (!workspace) {
     return common::fail("cannot derive the workspace from configuration path '" + config_path +
                         "': it needs three parent levels (workspace/input/configs/file)");
   }
-  parts.resize(parts.size() - kLevelsAboveConfig);
-  // The root (drive, leading separator) is kept as written; it is never a removable level.
-  fs::path workspace = path.root_path();
-  for (const fs::path& part : parts) workspace /= part;
-  return WorkspacePaths{workspace, join_base_params(workspace)};
+  return WorkspacePaths{*workspace, join_base_params(*workspace)};
 }
 
 }  // namespace native_runner

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "common/error.h"
@@ -12,6 +14,12 @@ struct WorkspacePaths {
   std::filesystem::path workspace;
   std::filesystem::path base_params_dir;
 };
+
+// The path with its last `levels` named components taken off, found from the text alone: "." and
+// empty names are no level, and what is kept is spelled as in `path`. Nothing when the path has
+// fewer named components than that (the root is never one).
+std::optional<std::filesystem::path> lexical_ancestor(const std::filesystem::path& path,
+                                                      std::size_t levels);
 
 // The workspace is found purely from the text of the configuration path: three levels up from
 // workspace/input/configs/file. Nothing is made absolute and the file system is not consulted,

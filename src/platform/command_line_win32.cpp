@@ -1,5 +1,8 @@
-#include <shellapi.h>
 #include <windows.h>
+// shellapi.h needs the declarations of windows.h; the blank line keeps the formatter from
+// sorting it first.
+
+#include <shellapi.h>
 
 #include "platform/command_line.h"
 

@@ -17,6 +17,11 @@ common::Error error_from(const std::error_code& code) {
 }  // namespace
 
 common::Result<void> create_directories(const std::filesystem::path& path) {
+  // The empty path names the current directory, which exists; the library refuses it instead.
+  if (path.empty()) return {};
+  if (contains_nul(path)) {
+    return std::unexpected(error_from(std::make_error_code(std::errc::invalid_argument)));
+  }
   std::error_code code;
   std::filesystem::create_directories(path, code);
   // Some library versions report success for a path that exists as a file, others "not a
@@ -32,18 +37,15 @@ common::Result<void> create_directories(const std::filesystem::path& path) {
   return {};
 }
 
-bool exists(const std::filesystem::path& path) {
-  std::error_code code;
-  return std::filesystem::exists(path, code);
+bool contains_nul(const std::filesystem::path& path) {
+  return path.native().find(std::filesystem::path::value_type{}) !=
+         std::filesystem::path::string_type::npos;
 }
 
-common::Result<void> remove_file(const std::filesystem::path& path) {
+bool exists(const std::filesystem::path& path) {
+  if (contains_nul(path)) return false;
   std::error_code code;
-  if (!std::filesystem::remove(path, code) && !code) {
-    code = std::make_error_code(std::errc::no_such_file_or_directory);
-  }
-  if (code) return std::unexpected(error_from(code));
-  return {};
+  return std::filesystem::exists(path, code);
 }
 
 common::Result<std::filesystem::path> current_directory() {

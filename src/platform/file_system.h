@@ -32,6 +32,11 @@ common::Result<void> append_to_file(const std::filesystem::path& path, std::stri
 // Creates the directory and every missing parent; an existing directory is success.
 common::Result<void> create_directories(const std::filesystem::path& path);
 
+// True when the path's text holds a NUL character. No file can be named so, and the system calls
+// would read the text only up to it and reach another file; such paths exist nowhere and every
+// attempt to create or open one fails with "Invalid argument".
+bool contains_nul(const std::filesystem::path& path);
+
 // True when something (file, directory, ...) exists at `path`; false on any error.
 bool exists(const std::filesystem::path& path);
 

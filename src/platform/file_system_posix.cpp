@@ -34,6 +34,7 @@ class FileDescriptor {
 };
 
 common::Result<FileDescriptor> open_file(const std::filesystem::path& path, int flags) {
+  if (contains_nul(path)) return std::unexpected(os_error(EINVAL));
   int fd;
   do {
     fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
@@ -149,6 +150,11 @@ common::Result<void> replace_file(const std::filesystem::path& path, std::string
   }
   if (!outcome) ::unlink(temporary.c_str());
   return outcome;
+}
+
+common::Result<void> remove_file(const std::filesystem::path& path) {
+  if (::unlink(path.c_str()) != 0) return std::unexpected(os_error(errno));
+  return {};
 }
 
 }  // namespace platform

@@ -6,46 +6,16 @@
 
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "platform/win32_handle.h"
+#include "platform/win32_text.h"
 #include "platform/windows_command_line.h"
 
 namespace platform {
 namespace {
 
-std::wstring to_wide(std::string_view text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int count = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(count), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), count);
-  return wide;
-}
-
-// Owns one kernel handle so that every exit path closes it.
-class Handle {
- public:
-  Handle() = default;
-  explicit Handle(HANDLE handle) : handle_(handle) {}
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() { reset(); }
-
-  HANDLE get() const { return handle_; }
-  HANDLE* out() {
-    reset();
-    return &handle_;
-  }
-  void reset() {
-    if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
-    handle_ = nullptr;
-  }
-
- private:
-  HANDLE handle_ = nullptr;
-};
-
 struct Pipe {
-  Handle read_end;
-  Handle write_end;
+  UniqueHandle read_end;
+  UniqueHandle write_end;
 };
 
 // Only the child's end may be inherited; an inherited read end would keep the pipe open forever.
@@ -58,11 +28,11 @@ common::Result<void> open_pipe(Pipe& pipe) {
   return {};
 }
 
-common::Result<void> open_null_input(Handle& input) {
+common::Result<void> open_null_input(UniqueHandle& input) {
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   *input.out() = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                OPEN_EXISTING, 0, nullptr);
-  if (input.get() == INVALID_HANDLE_VALUE) {
+  if (!input.valid()) {
     return std::unexpected(os_error(static_cast<int>(::GetLastError())));
   }
   return {};
@@ -81,7 +51,7 @@ std::wstring_view entry_name(std::wstring_view entry) {
 }
 
 std::wstring environment_block(const std::pair<std::string, std::string>& variable) {
-  const std::wstring name = to_wide(variable.first);
+  const std::wstring name = widen(variable.first);
   std::wstring block;
   if (wchar_t* inherited = ::GetEnvironmentStringsW()) {
     for (const wchar_t* entry = inherited; *entry != L'\0'; entry += wcslen(entry) + 1) {
@@ -92,7 +62,7 @@ std::wstring environment_block(const std::pair<std::string, std::string>& variab
     }
     ::FreeEnvironmentStringsW(inherited);
   }
-  block += name + L"=" + to_wide(variable.second);
+  block += name + L"=" + widen(variable.second);
   block.push_back(L'\0');
   block.push_back(L'\0');
   return block;
@@ -113,8 +83,8 @@ void read_all(HANDLE pipe, std::string& sink) {
 
 common::Result<PROCESS_INFORMATION> start(const ProcessRequest& request, HANDLE input,
                                           HANDLE output, HANDLE error) {
-  std::wstring command_line = to_wide(windows_command_line(request.program, request.arguments));
-  const std::wstring application = to_wide(request.program);
+  std::wstring command_line = widen(windows_command_line(request.program, request.arguments));
+  const std::wstring application = widen(request.program);
   std::wstring environment;
   if (request.added_variable) environment = environment_block(*request.added_variable);
 
@@ -137,7 +107,7 @@ common::Result<PROCESS_INFORMATION> start(const ProcessRequest& request, HANDLE 
 }  // namespace
 
 common::Result<ProcessOutcome> run_process(const ProcessRequest& request) {
-  Handle input;
+  UniqueHandle input;
   Pipe out;
   Pipe err;
   if (auto opened = open_null_input(input); !opened) return std::unexpected(opened.error());
@@ -145,8 +115,8 @@ common::Result<ProcessOutcome> run_process(const ProcessRequest& request) {
   if (auto opened = open_pipe(err); !opened) return std::unexpected(opened.error());
   auto started = start(request, input.get(), out.write_end.get(), err.write_end.get());
   if (!started) return std::unexpected(started.error());
-  Handle process(started->hProcess);
-  Handle thread(started->hThread);
+  UniqueHandle process(started->hProcess);
+  UniqueHandle thread(started->hThread);
   // Our copies of the child's ends must go, or the reads below would never see the end.
   input.reset();
   out.write_end.reset();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model_editing/json_reader.h"
+#include "support/os_errors.h"
 #include "support/temp_dir.h"
 
 namespace native_runner {
@@ -70,7 +71,7 @@ class BatchDriverTest : public ::testing::Test {
     common::Result<void> outcome;
     Console console;
   };
-  Run run(const fs::path& config_path, bool json_only) {
+  Run run(const fs::path& config_path, bool json_only, const fs::path& base_params = {}) {
     std::ostringstream console;
     BatchServices services{console, [this](const Json& model, std::string_view output_path,
                                            std::string_view weather, CliFlags flags,
@@ -82,7 +83,8 @@ class BatchDriverTest : public ::testing::Test {
                              simulated_models_.push_back(model);
                              return simulation_outcome_;
                            }};
-    auto outcome = run_native_batch(config_path, base(), out(), out(), "job", json_only, services);
+    auto outcome = run_native_batch(config_path, base_params.empty() ? base() : base_params, out(),
+                                    out(), "job", json_only, services);
     return Run{outcome, split_console(console.str())};
   }
 
@@ -217,7 +219,9 @@ TEST_F(BatchDriverTest, FailedMergeIsLoggedAndEndsTheBatch) {
   const auto result = run(cfg, true);
   ASSERT_FALSE(result.outcome);
   EXPECT_EQ(result.outcome.error().message, "invalid type: sequence, expected a map");
-  const std::string param_file = (base() / "simplified_fabric" / "bad.json").string();
+  // As it appears inside a JSON string: Windows paths have backslashes, which JSON escapes.
+  const std::string param_file = std::regex_replace(
+      (base() / "simplified_fabric" / "bad.json").string(), std::regex(R"(\\)"), R"(\\)");
   ASSERT_EQ(log_lines("logs/errors/batch_errors_job.jsonl"),
             (std::vector<std::string>{
                 R"({"job_id":"job","config_name":"batch_a","error_code":"MERGE_FAILED",)"
@@ -240,7 +244,7 @@ TEST_F(BatchDriverTest, ReportsMalformedGroupsAndFilesAsErrors) {
       {R"({"g": {"base_json": [1]}})",
        R"(group 'g': "base_json" must be an array whose first element is a string)"},
       {R"({"g": {"base_json": ["house"], "weather_files": ["nowhere"]}})",
-       "No such file or directory (os error 2)"},
+       test_support::missing_folder_error()},
       {R"({"g": )", "EOF while parsing a value at line 1 column 7"},
   };
   for (const auto& row : rows) {
@@ -289,6 +293,23 @@ TEST_F(BatchDriverTest, SimulatesEveryVariantWithItsWeatherAndWrapper) {
   const std::string sim_progress = dir_.read(out() / "sim_progress_job.json");
   EXPECT_NE(sim_progress.find("\"status_message\": \"Simulation completed successfully\""),
             std::string::npos);
+}
+
+TEST_F(BatchDriverTest, WorkspaceIsTwoNamedLevelsAboveTheBaseParameterDirectory) {
+  file("base_json/house.json", kModel);
+  file("weather_files/w.json", R"({"weather_file": "w.epw"})");
+  file("weather_files/w.epw", "sample");
+  const auto cfg = config(R"({"g": {"base_json": ["house"], "weather_files": ["w"]}})");
+  // A trailing separator or "." names no level of its own.
+  for (const std::string tail : {"/", "/."}) {
+    simulations_.clear();
+    const auto result = run(cfg, false, fs::path(base().string() + tail));
+    ASSERT_TRUE(result.outcome) << result.outcome.error().message;
+    ASSERT_EQ(simulations_.size(), 1u);
+    EXPECT_NE(simulations_[0].find(" | " + (dir_.path() / "ws").string() + " | batch_a"),
+              std::string::npos)
+        << simulations_[0];
+  }
 }
 
 TEST_F(BatchDriverTest, FailedSimulationEndsTheBatchAfterLoggingIt) {

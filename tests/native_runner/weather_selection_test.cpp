@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "support/os_errors.h"
 #include "support/temp_dir.h"
 
 namespace native_runner {
@@ -96,10 +97,10 @@ TEST_F(WeatherSelection, MissingWeatherParameterFileIsAnErrorInBothOperations) {
   std::ostringstream out;
   const auto announced = announce_weather_file(group, base(), out);
   ASSERT_FALSE(announced.has_value());
-  EXPECT_EQ(announced.error().message, platform::os_error(2).message);
+  EXPECT_EQ(announced.error().message, test_support::missing_folder_error());
   const auto resolved = resolve_weather_file(group, base(), out);
   ASSERT_FALSE(resolved.has_value());
-  EXPECT_EQ(resolved.error().message, platform::os_error(2).message);
+  EXPECT_EQ(resolved.error().message, test_support::missing_folder_error());
   EXPECT_EQ(out.str(), "");
 }
 

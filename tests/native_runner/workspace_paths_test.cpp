@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace native_runner {
@@ -33,6 +34,11 @@ TEST(WorkspacePaths, DerivesWorkspaceThreeLevelsAboveTheConfiguration) {
       {"/ws/input/configs/run1.json/", "/ws", "/ws/input/batch_parameters"},
       {"/ws//input/configs//run1.json", "/ws", "/ws/input/batch_parameters"},
       {"my ws/input/configs/run 1.json", "my ws", "my ws/input/batch_parameters"},
+      // "." is no level of its own, and the workspace keeps the separators as written.
+      {"x/a/b/./run1.json", "x", "x/input/batch_parameters"},
+      {"x/./configs/run1.json", "", "input/batch_parameters"},
+      {"ws/input/configs/run1.json/.", "ws", "ws/input/batch_parameters"},
+      {"a//b/input/configs/c.json", "a//b", "a//b/input/batch_parameters"},
 #endif
       {"a/b/run1.json", "", "input/batch_parameters"},
   };
@@ -50,7 +56,7 @@ TEST(WorkspacePaths, DerivesWorkspaceThreeLevelsAboveTheConfiguration) {
 TEST(WorkspacePaths, RefusesPathsWithFewerThanThreeRemovableLevels) {
   const std::string rows[] = {
       "",       "cfg.json",         "--simulation",   "dir/cfg.json", "/a/cfg.json", "/",
-      "a/b/",   R"(C:\a\cfg.json)", R"(C:\cfg.json)",
+      "a/b/",   R"(C:\a\cfg.json)", R"(C:\cfg.json)", "a/./cfg.json", "a/b/.",
 #ifdef _WIN32
       R"(C:\)", R"(C:a\cfg.json)",
 #endif
@@ -62,6 +68,28 @@ TEST(WorkspacePaths, RefusesPathsWithFewerThanThreeRemovableLevels) {
     EXPECT_EQ(paths.error().message,
               "cannot derive the workspace from configuration path '" + config_path +
                   "': it needs three parent levels (workspace/input/configs/file)");
+  }
+}
+
+TEST(WorkspacePaths, TwoLevelsAboveTheBaseParameterDirectory) {
+  const struct {
+    std::string base;
+    std::optional<std::string> workspace;
+  } rows[] = {
+      {"a/b", ""},
+      {"/a/b", "/"},
+      {"ws/input/batch_parameters/", "ws"},
+      // A root alone is no level: "/x" has one parent level, not two.
+      {"/x", std::nullopt},
+      {"b", std::nullopt},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.base);
+    const auto workspace = lexical_ancestor(row.base, 2);
+    ASSERT_EQ(workspace.has_value(), row.workspace.has_value());
+    if (workspace) {
+      EXPECT_EQ(workspace->string(), *row.workspace);
+    }
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/os_errors.h"
 #include "support/temp_dir.h"
 
 namespace native_runner {
@@ -154,11 +155,11 @@ TEST_F(ZoneAllocationTest, BadAllocationFilesEndTheRun) {
   dir_.write("simplified_fabric/list.json", "[1]");
   const struct {
     const char* allocations;
-    const char* message;
+    std::string message;
   } cases[] = {
-      {R"({"Hall": {"control": "absent"}})", "No such file or directory (os error 2)"},
-      {R"({"Hall": {"lighting": "absent"}})", "No such file or directory (os error 2)"},
-      {R"({"Hall": {"space_heat_emitters": "absent"}})", "No such file or directory (os error 2)"},
+      {R"({"Hall": {"control": "absent"}})", test_support::missing_file_error()},
+      {R"({"Hall": {"lighting": "absent"}})", test_support::missing_folder_error()},
+      {R"({"Hall": {"space_heat_emitters": "absent"}})", test_support::missing_file_error()},
       {R"({"Hall": {"control": "broken"}})", "EOF while parsing an object at line 1 column 2"},
       {R"({"Nowhere": {"simplified_fabric": "list"}})", "invalid type: sequence, expected a map"},
   };

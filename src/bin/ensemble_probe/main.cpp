@@ -7,6 +7,7 @@
 #include "native_runner/batch_driver.h"
 #include "native_runner/workspace_paths.h"
 #include "platform/command_line.h"
+#include "platform/console.h"
 #include "platform/file_system.h"
 #include "platform/memory_reuse.h"
 
@@ -35,6 +36,7 @@ bool all_text(const std::vector<std::string>& words) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::prepare_console();
   platform::keep_freed_memory_for_reuse();
   const std::vector<std::string> words = platform::command_line_words(argc, argv);
   const std::string program = words.empty() ? "ensemble_probe" : words[0];

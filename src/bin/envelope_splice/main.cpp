@@ -13,6 +13,7 @@
 #include "model_editing/json_reader.h"
 #include "model_editing/json_writer.h"
 #include "platform/command_line.h"
+#include "platform/console.h"
 #include "platform/file_system.h"
 
 namespace {
@@ -69,6 +70,7 @@ common::Result<void> run(const Operands& operands) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  platform::prepare_console();
   const std::vector<std::string> words = platform::command_line_words(argc, argv);
   if (words.size() != 4 && words.size() != 5) {
     // Linux hands an empty argument list over as one empty name; both mean no name is known.

@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "platform/process.h"
+#include "platform/win32_text.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+// The stand-in bash is built beside the tests (tests/windows/fake_bash.exe); it writes the
+// arguments it received, one per line, and the WORKSPACE variable to FAKE_BASH_RECORD.
+std::filesystem::path fake_bash() {
+  std::wstring self(MAX_PATH, L'\0');
+  self.resize(GetModuleFileNameW(nullptr, self.data(), MAX_PATH));
+  return std::filesystem::path(self).parent_path() / "windows" / "fake_bash.exe";
+}
+
+class Win32ProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(std::filesystem::exists(fake_bash())) << fake_bash();
+    record_ = dir_.path() / "record.txt";
+    SetEnvironmentVariableW(L"FAKE_BASH_RECORD", record_.wstring().c_str());
+  }
+  void TearDown() override {
+    for (const wchar_t* name : {L"FAKE_BASH_RECORD", L"FAKE_BASH_EXIT", L"FAKE_BASH_STDOUT",
+                                L"FAKE_BASH_STDERR", L"WORKSPACE"}) {
+      SetEnvironmentVariableW(name, nullptr);
+    }
+  }
+
+  platform::ProcessOutcome run(std::vector<std::string> arguments,
+                               std::optional<std::pair<std::string, std::string>> variable = {}) {
+    auto outcome = platform::run_process(
+        {platform::path_text(fake_bash()), std::move(arguments), std::move(variable)});
+    EXPECT_TRUE(outcome) << outcome.error().message;
+    return outcome.value_or(platform::ProcessOutcome{});
+  }
+
+  std::string record() { return platform::read_file(record_).value_or("(no record)"); }
+
+  test_support::TempDir dir_;
+  std::filesystem::path record_;
+};
+
+TEST_F(Win32ProcessTest, EveryArgumentArrivesUnchanged) {
+  const std::vector<std::vector<std::string>> rows = {
+      {},
+      {"plain", "with space", "C:\\Program Files (x86)\\Git\\bin\\bash.exe"},
+      {"", "  ", "tab\there"},
+      {"say \"hi\"", "\"", "\"\"", "a\\\"b"},
+      {"trailing\\", "trailing space\\", "C:\\dir with space\\", "\\\\server\\share\\"},
+      {"\\\\?\\C:\\ws\\run.sh", "r\xc3\xa9sum\xc3\xa9 \xe6\x9d\xb1", "--heat-balance"},
+  };
+  for (const auto& arguments : rows) {
+    std::string expected;
+    for (const auto& argument : arguments) expected += argument + "\n";
+    const auto outcome = run(arguments);
+    EXPECT_EQ(outcome.exit_code, 0);
+    EXPECT_EQ(record(), expected + "WORKSPACE unset\n");
+  }
+}
+
+TEST_F(Win32ProcessTest, AddsOrReplacesTheOneVariable) {
+  run({"x"}, std::pair<std::string, std::string>{"WORKSPACE", "C:\\my ws\\\xc3\xa9"});
+  EXPECT_EQ(record(), "x\nWORKSPACE=C:\\my ws\\\xc3\xa9\n");
+  SetEnvironmentVariableW(L"WORKSPACE", L"inherited");
+  run({"x"});
+  EXPECT_EQ(record(), "x\nWORKSPACE=inherited\n");
+  // Windows variable names ignore case: the added one replaces the inherited one.
+  run({"x"}, std::pair<std::string, std::string>{"Workspace", "replaced"});
+  EXPECT_EQ(record(), "x\nWORKSPACE=replaced\n");
+}
+
+TEST_F(Win32ProcessTest, CollectsStreamsAndSignedExitCodes) {
+  struct Row {
+    const wchar_t* exit;
+    std::int32_t code;
+  };
+  SetEnvironmentVariableW(L"FAKE_BASH_STDOUT", L"x");
+  SetEnvironmentVariableW(L"FAKE_BASH_STDERR", platform::widen("\xc3\xa9\r\n").c_str());
+  for (const Row row : {Row{L"0", 0}, Row{L"3", 3}, Row{L"4294967295", -1}}) {
+    SetEnvironmentVariableW(L"FAKE_BASH_EXIT", row.exit);
+    const auto outcome = run({});
+    EXPECT_EQ(outcome.exit_code, row.code);
+    EXPECT_EQ(outcome.standard_output, "x");
+    EXPECT_EQ(outcome.standard_error, "\xc3\xa9\r\n");
+  }
+}
+
+TEST_F(Win32ProcessTest, MissingProgramIsTheSystemError) {
+  const auto outcome =
+      platform::run_process({platform::path_text(dir_.path() / "absent.exe"), {}, std::nullopt});
+  ASSERT_FALSE(outcome);
+  EXPECT_EQ(outcome.error(), platform::os_error(ERROR_FILE_NOT_FOUND));
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+// Stands in for Git Bash in the Windows end-to-end pass. It records how it was started so the
+// test can check the exact argument vector and environment, keeps a copy of the model file the
+// engine would read (the original is deleted once we exit), and ends the way the test asks.
+//
+//   FAKE_BASH_RECORD      file that receives one argument per line, then "WORKSPACE=<value>"
+//                         ("WORKSPACE unset" when absent); UTF-8, LF line ends
+//   FAKE_BASH_MODEL_COPY  where to copy the file named by argument 2
+//   FAKE_BASH_STDOUT      text written to standard output
+//   FAKE_BASH_STDERR      text written to standard error
+//   FAKE_BASH_EXIT        exit code (decimal, may be negative); 0 when unset
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+std::string utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), length, nullptr, nullptr);
+  return out;
+}
+
+// False when the variable is not set; an empty value counts as set.
+bool variable(const wchar_t* name, std::wstring& value) {
+  value.clear();
+  SetLastError(ERROR_SUCCESS);
+  const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+  if (size == 0) return GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+  value.resize(size);
+  const DWORD length = GetEnvironmentVariableW(name, value.data(), size);
+  value.resize(length);
+  return true;
+}
+
+void write_whole(const std::wstring& path, const std::string& text) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+void write_stream(DWORD which, const std::wstring& text) {
+  const std::string bytes = utf8(text);
+  DWORD written = 0;
+  WriteFile(GetStdHandle(which), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::wstring value;
+  if (variable(L"FAKE_BASH_RECORD", value)) {
+    std::string record;
+    for (int i = 1; i < argc; ++i) record += utf8(argv[i]) + "\n";
+    std::wstring workspace;
+    record += variable(L"WORKSPACE", workspace) ? "WORKSPACE=" + utf8(workspace) + "\n"
+                                                : std::string("WORKSPACE unset\n");
+    write_whole(value, record);
+  }
+  if (argc > 2 && variable(L"FAKE_BASH_MODEL_COPY", value)) {
+    CopyFileW(argv[2], value.c_str(), FALSE);
+  }
+  if (variable(L"FAKE_BASH_STDOUT", value)) write_stream(STD_OUTPUT_HANDLE, value);
+  if (variable(L"FAKE_BASH_STDERR", value)) write_stream(STD_ERROR_HANDLE, value);
+  if (!variable(L"FAKE_BASH_EXIT", value)) return 0;
+  // Accepts 4294967295 as well as -1: both are the same 32-bit exit status.
+  return static_cast<int>(std::wcstoll(value.c_str(), nullptr, 10));
+}
