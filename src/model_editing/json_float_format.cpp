@@ -17,17 +17,34 @@ constexpr std::array<double, 23> kExactPowersOfTen = {
     1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr double kFifteenDigits = 1e15;
 
-// Trailing zeros go in large steps first; the 15-digit scaling of 21.5 has thirteen of them.
-struct ZeroStrip {
-  std::uint64_t power;
-  int zeros;
-};
-constexpr ZeroStrip kZeroStrips[] = {{100000000, 8}, {10000, 4}, {100, 2}, {10, 1}};
+// Removes the trailing zeros of a mantissa below 10^15 (so at most fourteen of them) and returns
+// their count: 8, 4, 2 and 1 zeros at a time, each step at most once. The divisors are constants
+// so that no step needs a hardware division.
+int strip_trailing_zeros(std::uint64_t& mantissa) {
+  int zeros = 0;
+  if (mantissa % 100000000 == 0) {
+    mantissa /= 100000000;
+    zeros += 8;
+  }
+  if (mantissa % 10000 == 0) {
+    mantissa /= 10000;
+    zeros += 4;
+  }
+  if (mantissa % 100 == 0) {
+    mantissa /= 100;
+    zeros += 2;
+  }
+  if (mantissa % 10 == 0) {
+    mantissa /= 10;
+    zeros += 1;
+  }
+  return zeros;
+}
 
 // Shortest round-trip digits of a positive finite value, as `digits` (no leading zero) and the
 // decimal exponent of the first digit: value = d.ddd * 10^exponent.
 struct Decimal {
-  std::array<char, 24> digits;
+  std::array<char, 48> digits{};
   int length;
   int exponent;
 };
@@ -57,13 +74,7 @@ bool fifteen_digit_decimal(double value, Decimal& out) {
   std::uint64_t mantissa = static_cast<std::uint64_t>(scaled + 0.5);
   const double scale_power = kExactPowersOfTen[static_cast<std::size_t>(scale)];
   if (static_cast<double>(mantissa) / scale_power != value) return false;
-  int trailing_zeros = 0;
-  for (const auto& [power, zeros] : kZeroStrips) {
-    while (mantissa % power == 0) {
-      mantissa /= power;
-      trailing_zeros += zeros;
-    }
-  }
+  const int trailing_zeros = strip_trailing_zeros(mantissa);
   const auto end =
       std::to_chars(out.digits.data(), out.digits.data() + out.digits.size(), mantissa);
   out.length = static_cast<int>(end.ptr - out.digits.data());
@@ -89,15 +100,12 @@ Decimal shortest_decimal(double value) {
   return out;
 }
 
-char* put(char* out, const char* text, int length) {
-  std::memcpy(out, text, static_cast<std::size_t>(length));
-  return out + length;
-}
-
-char* put_repeated(char* out, char c, int count) {
-  std::memset(out, c, static_cast<std::size_t>(count));
-  return out + count;
-}
+// Digits are moved in blocks of this fixed size, whatever their count (at most 17): a fixed-size
+// copy is a couple of register moves, a variable one a library call. The digit array and the
+// output buffer are large enough for the bytes copied past the end, which are overwritten or cut
+// off afterwards.
+constexpr std::size_t kBlock = 24;
+static_assert(sizeof(Decimal::digits) >= 17 + kBlock);
 
 char* put_exponent(char* out, int exponent) {
   *out++ = 'e';
@@ -109,25 +117,29 @@ char* lay_out(char* out, const Decimal& decimal) {
   const char* digits = decimal.digits.data();
   const int length = decimal.length;
   const int point = decimal.exponent + 1;  // digits before the decimal point
-  if (point >= length && point <= 16) {
-    out = put(out, digits, length);
-    out = put_repeated(out, '0', point - length);
-    return put(out, ".0", 2);
+  if (point >= length && point <= 16) {    // 1500.0
+    std::memcpy(out, digits, kBlock);
+    std::memset(out + length, '0', 16);
+    out += point;
+    std::memcpy(out, ".0", 2);
+    return out + 2;
   }
-  if (point > 0 && point <= 16) {
-    out = put(out, digits, point);
-    *out++ = '.';
-    return put(out, digits + point, length - point);
+  if (point > 0 && point <= 16) {  // 21.375
+    std::memcpy(out, digits, kBlock);
+    out[point] = '.';
+    std::memcpy(out + point + 1, digits + point, kBlock);
+    return out + length + 1;
   }
-  if (point > -5 && point <= 0) {
-    out = put(out, "0.", 2);
-    out = put_repeated(out, '0', -point);
-    return put(out, digits, length);
+  if (point > -5 && point <= 0) {  // 0.00125
+    std::memcpy(out, "0.0000", 6);
+    std::memcpy(out + 2 - point, digits, kBlock);
+    return out + 2 - point + length;
   }
-  *out++ = digits[0];
+  *out++ = digits[0];  // 1.25e-7
   if (length > 1) {
     *out++ = '.';
-    out = put(out, digits + 1, length - 1);
+    std::memcpy(out, digits + 1, kBlock);
+    out += length - 1;
   }
   return put_exponent(out, point - 1);
 }
