@@ -12,8 +12,6 @@ namespace model_editing {
 
 namespace {
 
-// Errors are produced as text plus the byte offset they point at; the offset becomes a line and
-// column only when an error is reported, so the hot path carries no position bookkeeping.
 // The bytes that end a run of plain string content: the closing quote, an escape, and the
 // control characters a string may not hold.
 constexpr std::array<bool, 256> kEndsStringRun = [] {
@@ -24,6 +22,8 @@ constexpr std::array<bool, 256> kEndsStringRun = [] {
   return table;
 }();
 
+// Errors are produced as text plus the byte offset they point at; the offset becomes a line and
+// column only when an error is reported, so the hot path carries no position bookkeeping.
 struct ParseFailure {
   std::string what;
   std::size_t offset;
