@@ -8,7 +8,7 @@ wall time of each, their ratio (medians) and each program's peak memory. With --
 compares the peak memory of a 1 000- and a 100 000-combination batch on the small model.
 
 Usage: run_batch_bench.py [--build-dir DIR] [--runs N] [--work-dir DIR] [--memory] [--no-speed]
-                          [--baseline OTHER_ENSEMBLE_PROBE]
+                          [--baseline OTHER_ENSEMBLE_PROBE ...]
 """
 import argparse
 import os
@@ -68,8 +68,9 @@ def speed(args, work):
         "ensemble_probe": lambda out: [probe, config, out],
         "batch_peer.py": lambda out: [sys.executable, PEER, config, out],
     }
-    if args.baseline:
-        commands["baseline"] = lambda out: [os.path.abspath(args.baseline), config, out]
+    for baseline in args.baseline:
+        path = os.path.abspath(baseline)
+        commands[os.path.basename(path)] = lambda out, path=path: [path, config, out]
     walls = {name: [] for name in commands}
     cpus = {name: [] for name in commands}
     peaks = {name: [] for name in commands}
@@ -89,16 +90,16 @@ def speed(args, work):
     for name in names:
         per = [w / combinations * 1000 for w in walls[name]]
         cpu = statistics.median(cpus[name]) / combinations * 1000
-        print(f"  {name:15s} per combination: median {statistics.median(per):7.3f} ms "
+        print(f"  {name:24s} per combination: median {statistics.median(per):7.3f} ms "
               f"(min {min(per):.3f}, max {max(per):.3f}), CPU {cpu:.3f} ms; "
               f"peak RSS {max(peaks[name]) / 1024:.1f} MiB")
     ratio = statistics.median(walls["batch_peer.py"]) / statistics.median(walls["ensemble_probe"])
     per_run = [p / e for p, e in zip(walls["batch_peer.py"], walls["ensemble_probe"])]
     print(f"  ratio peer/probe (median walls): {ratio:.2f}x; per run: "
           + ", ".join(f"{r:.2f}" for r in per_run))
-    if args.baseline:
-        gain = statistics.median(walls["baseline"]) / statistics.median(walls["ensemble_probe"])
-        print(f"  baseline/probe (median walls): {gain:.2f}x")
+    for name in names[2:]:
+        gain = statistics.median(walls[name]) / statistics.median(walls["ensemble_probe"])
+        print(f"  {name}/ensemble_probe (median walls): {gain:.2f}x")
 
 
 def memory(args, work):
@@ -123,7 +124,8 @@ def main():
     parser.add_argument("--work-dir", default=None)
     parser.add_argument("--memory", action="store_true")
     parser.add_argument("--no-speed", action="store_true")
-    parser.add_argument("--baseline", help="another ensemble_probe binary to time side by side")
+    parser.add_argument("--baseline", action="append", default=[],
+                        help="another ensemble_probe binary to time side by side (repeatable)")
     args = parser.parse_args()
     args.build_dir = os.path.abspath(args.build_dir)
     work = args.work_dir or tempfile.mkdtemp(prefix="batch-bench-")
