@@ -1,17 +1,26 @@
 #include "model_editing/json_parser.h"
 
-#include <algorithm>
-#include <charconv>
+#include <array>
 #include <cstdint>
-#include <limits>
+#include <cstring>
 #include <optional>
-#include <system_error>
 
+#include "model_editing/json_number_reader.h"
 #include "model_editing/json_reader.h"
 
 namespace model_editing {
 
 namespace {
+
+// The bytes that end a run of plain string content: the closing quote, an escape, and the
+// control characters a string may not hold.
+constexpr std::array<bool, 256> kEndsStringRun = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 0x20; ++c) table[static_cast<std::size_t>(c)] = true;
+  table['"'] = true;
+  table['\\'] = true;
+  return table;
+}();
 
 // Errors are produced as text plus the byte offset they point at; the offset becomes a line and
 // column only when an error is reported, so the hot path carries no position bookkeeping.
@@ -40,12 +49,25 @@ class Parser {
   bool at_end() const { return pos_ >= text_.size(); }
   char peek() const { return text_[pos_]; }
 
+  // Pretty-printed text is mostly indentation, so runs of spaces go eight bytes at a time.
   void skip_whitespace() {
     while (pos_ < text_.size()) {
       const char c = text_[pos_];
-      if (c != ' ' && c != '\n' && c != '\r' && c != '\t') break;
-      ++pos_;
+      if (c == ' ') {
+        ++pos_;
+        while (pos_ + 8 <= text_.size() && eight_spaces_at(pos_)) pos_ += 8;
+      } else if (c == '\n' || c == '\r' || c == '\t') {
+        ++pos_;
+      } else {
+        break;
+      }
     }
+  }
+
+  bool eight_spaces_at(std::size_t at) const {
+    std::uint64_t chunk;
+    std::memcpy(&chunk, text_.data() + at, sizeof chunk);
+    return chunk == 0x2020202020202020ULL;
   }
 
   std::optional<ParseFailure> parse_value(Json& out, std::size_t depth) {
@@ -95,9 +117,7 @@ class Parser {
       return std::nullopt;
     }
     while (true) {
-      Json element;
-      if (auto failure = parse_value(element, depth)) return failure;
-      elements.push_back(std::move(element));
+      if (auto failure = parse_value(elements.emplace_back(), depth)) return failure;
       skip_whitespace();
       if (at_end()) return fail_here("EOF while parsing a list");
       if (peek() == ']') {
@@ -132,10 +152,10 @@ class Parser {
       if (peek() != ':') return fail_here("expected `:`");
       ++pos_;
       skip_whitespace();
-      Json value;
+      // Members usually arrive sorted (every document the system writes is), so the end is the
+      // right place to insert nearly always. A later duplicate is parsed over the earlier value.
+      Json& value = members.try_emplace(members.end(), std::move(name))->second;
       if (auto failure = parse_value(value, depth)) return failure;
-      // A later duplicate replaces the earlier member.
-      members.insert_or_assign(std::move(name), std::move(value));
       skip_whitespace();
       if (at_end()) return fail_here("EOF while parsing an object");
       if (peek() == '}') {
@@ -208,9 +228,7 @@ class Parser {
     ++pos_;  // opening quote
     while (true) {
       const std::size_t run_start = pos_;
-      while (pos_ < text_.size()) {
-        const auto c = static_cast<unsigned char>(text_[pos_]);
-        if (c == '"' || c == '\\' || c < 0x20) break;
+      while (pos_ < text_.size() && !kEndsStringRun[static_cast<unsigned char>(text_[pos_])]) {
         ++pos_;
       }
       out.append(text_.substr(run_start, pos_ - run_start));
@@ -261,102 +279,11 @@ class Parser {
     }
   }
 
-  bool scan_digits() {
-    const std::size_t start = pos_;
-    while (!at_end() && peek() >= '0' && peek() <= '9') ++pos_;
-    return pos_ > start;
-  }
-
   std::optional<ParseFailure> parse_number(Json& out) {
-    const std::size_t start = pos_;
-    const bool negative = peek() == '-';
-    if (negative) ++pos_;
-    if (at_end()) return fail_here("EOF while parsing a value");
-    if (peek() == '0') {
-      ++pos_;
-      if (!at_end() && peek() >= '0' && peek() <= '9') return fail_here("invalid number");
-    } else if (!scan_digits()) {
-      return fail_here("invalid number");
+    if (auto failure = read_json_number(text_, pos_, out)) {
+      return ParseFailure{failure->what, failure->offset};
     }
-    const std::size_t integer_end = pos_;
-    bool is_float = false;
-    if (!at_end() && peek() == '.') {
-      is_float = true;
-      ++pos_;
-      if (!scan_digits())
-        return fail_here(at_end() ? "EOF while parsing a value" : "invalid number");
-    }
-    if (!at_end() && (peek() == 'e' || peek() == 'E')) {
-      is_float = true;
-      ++pos_;
-      if (!at_end() && (peek() == '+' || peek() == '-')) ++pos_;
-      if (!scan_digits())
-        return fail_here(at_end() ? "EOF while parsing a value" : "invalid number");
-    }
-    const std::string_view digits = text_.substr(start, pos_ - start);
-    if (!is_float &&
-        integer_to_json(text_.substr(negative ? start + 1 : start, integer_end - start - negative),
-                        negative, out)) {
-      return std::nullopt;
-    }
-    double value = 0.0;
-    const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (result.ec == std::errc::result_out_of_range) {
-      if (decimal_exponent(digits) >= 0) return ParseFailure{"number out of range", start};
-      value = negative ? -0.0 : 0.0;  // too small to represent: rounds to zero
-    }
-    out = Json(value);
     return std::nullopt;
-  }
-
-  // The power of ten of the first significant digit of a well-formed number that is not zero
-  // (1.5e3 gives 3, 0.02 gives -2). An out-of-range value below 1 is too small, any other too
-  // large, whatever the sign of its exponent ("1000e-1" is 100, "0.001e2" is 0.1).
-  static std::int64_t decimal_exponent(std::string_view number) {
-    constexpr std::int64_t kSaturation = std::int64_t{1} << 40;
-    std::size_t i = number.front() == '-' ? 1 : 0;
-    std::int64_t position = 0;
-    bool significant = false;
-    for (; i < number.size() && number[i] >= '0' && number[i] <= '9'; ++i) {
-      if (significant) ++position;
-      significant = significant || number[i] != '0';
-    }
-    if (i < number.size() && number[i] == '.') {
-      for (++i; i < number.size() && number[i] >= '0' && number[i] <= '9'; ++i) {
-        if (significant) continue;
-        --position;
-        significant = number[i] != '0';
-      }
-    }
-    std::int64_t exponent = 0;
-    if (i < number.size() && (number[i] == 'e' || number[i] == 'E')) {
-      ++i;
-      const bool negative = i < number.size() && number[i] == '-';
-      if (i < number.size() && (number[i] == '+' || number[i] == '-')) ++i;
-      for (; i < number.size(); ++i) {
-        exponent = std::min(kSaturation, exponent * 10 + (number[i] - '0'));
-      }
-      if (negative) exponent = -exponent;
-    }
-    return position + exponent;
-  }
-
-  // Integers keep their kind when they fit 64 bits; anything wider becomes a float. "-0" is the
-  // integer 0: written without fraction or exponent it is a pitch like any other.
-  static bool integer_to_json(std::string_view magnitude, bool negative, Json& out) {
-    std::uint64_t value = 0;
-    const auto result =
-        std::from_chars(magnitude.data(), magnitude.data() + magnitude.size(), value);
-    if (result.ec != std::errc()) return false;
-    if (!negative) {
-      out = Json(value);
-      return true;
-    }
-    constexpr std::uint64_t kMinMagnitude = std::uint64_t{1} << 63;
-    if (value > kMinMagnitude) return false;
-    out = Json(value == kMinMagnitude ? std::numeric_limits<std::int64_t>::min()
-                                      : -static_cast<std::int64_t>(value));
-    return true;
   }
 
   std::string_view text_;

@@ -43,6 +43,18 @@ common::Result<FileDescriptor> open_file(const std::filesystem::path& path, int 
   return common::Result<FileDescriptor>(std::in_place, fd);
 }
 
+constexpr std::size_t kReadChunk = 1 << 16;
+
+// Grows the string to `size` bytes whose contents are about to be overwritten, without filling
+// them first where the library allows it.
+void resize_for_overwrite(std::string& text, std::size_t size) {
+#if defined(__cpp_lib_string_resize_and_overwrite)
+  text.resize_and_overwrite(size, [](char*, std::size_t n) { return n; });
+#else
+  text.resize(size);
+#endif
+}
+
 common::Result<void> write_all(int fd, std::string_view contents) {
   while (!contents.empty()) {
     const ssize_t written = ::write(fd, contents.data(), contents.size());
@@ -76,26 +88,50 @@ common::Error os_error(int code) {
 common::Result<std::string> read_file(const std::filesystem::path& path) {
   auto file = open_file(path, O_RDONLY);
   if (!file) return std::unexpected(file.error());
-  std::string contents;
+  // Read straight into the string, sized from the file plus one byte so that the second read
+  // already reports the end; a file that grows meanwhile is still read whole.
   struct stat info {};
+  std::size_t capacity = kReadChunk;
   if (::fstat(file->get(), &info) == 0 && info.st_size > 0) {
-    contents.reserve(static_cast<std::size_t>(info.st_size));
+    capacity = static_cast<std::size_t>(info.st_size) + 1;
   }
-  char buffer[1 << 16];
+  std::string contents;
+  std::size_t used = 0;
   while (true) {
-    const ssize_t got = ::read(file->get(), buffer, sizeof buffer);
+    if (used == contents.size()) resize_for_overwrite(contents, used == 0 ? capacity : 2 * used);
+    const ssize_t got = ::read(file->get(), contents.data() + used, contents.size() - used);
     if (got < 0) {
       if (errno == EINTR) continue;
       return std::unexpected(os_error(errno));
     }
     if (got == 0) break;
-    contents.append(buffer, static_cast<std::size_t>(got));
+    used += static_cast<std::size_t>(got);
   }
+  contents.resize(used);
   return contents;
 }
 
+// Truncating a file to nothing makes ext4 start writing its old contents to disk at close (its
+// guard for files replaced by truncation), and the next truncation of the same file then waits for
+// that write: milliseconds for every progress snapshot. When the old and the new text begin with
+// the same byte, the file is cut to that byte instead, which sets off neither. Readers still see
+// only the old text, a prefix of the new one (possibly empty), or the new one.
 common::Result<void> write_file(const std::filesystem::path& path, std::string_view contents) {
-  return write_and_close(path, O_WRONLY | O_CREAT | O_TRUNC, contents);
+  auto file = open_file(path, O_RDWR | O_CREAT);
+  // Without read access (or on anything unusual) the plain way reports what is wrong.
+  if (!file) return write_and_close(path, O_WRONLY | O_CREAT | O_TRUNC, contents);
+  struct stat info {};
+  if (::fstat(file->get(), &info) != 0) return std::unexpected(os_error(errno));
+  if (S_ISREG(info.st_mode) && info.st_size > 0) {
+    char first = 0;
+    const bool same_first_byte =
+        !contents.empty() && ::pread(file->get(), &first, 1, 0) == 1 && first == contents.front();
+    if (::ftruncate(file->get(), same_first_byte ? 1 : 0) != 0)
+      return std::unexpected(os_error(errno));
+  }
+  if (auto written = write_all(file->get(), contents); !written) return written;
+  if (!file->close_checked()) return std::unexpected(os_error(errno));
+  return {};
 }
 
 common::Result<void> append_to_file(const std::filesystem::path& path, std::string_view contents) {

@@ -9,6 +9,7 @@
 #include "platform/command_line.h"
 #include "platform/console.h"
 #include "platform/file_system.h"
+#include "platform/memory_reuse.h"
 
 namespace {
 
@@ -36,6 +37,12 @@ bool all_text(const std::vector<std::string>& words) {
 
 int main(int argc, char** argv) {
   platform::prepare_console();
+  // The batch prints a dozen lines per combination. Tied to C stdio, std::cout hands every piece
+  // to a stream that flushes each line on a console (or does not buffer at all there, on
+  // Windows); on its own it fills one buffer, and the driver flushes wherever order or a waiting
+  // watcher needs it.
+  std::ios::sync_with_stdio(false);
+  platform::keep_freed_memory_for_reuse();
   const std::vector<std::string> words = platform::command_line_words(argc, argv);
   const std::string program = words.empty() ? "ensemble_probe" : words[0];
   if (words.size() != 3 && words.size() != 4) return usage(program);

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstddef>
+
+namespace model_editing {
+
+// Room that write_json_float needs. The text itself is at most 25 bytes (sign, 17 digits, point,
+// and a four-byte exponent or up to six leading characters); the rest lets the digits be copied in
+// fixed-size blocks.
+inline constexpr std::size_t kJsonFloatBufferSize = 48;
+
+// Writes the float form of the JSON writers ("23.0", "0.33", "1e-7", "-2.5e-10", "null" for
+// non-finite values) into `buffer`, which holds at least kJsonFloatBufferSize bytes, and returns
+// the number of bytes written. The digits are the shortest that read back to the same value.
+std::size_t write_json_float(char* buffer, double value);
+
+}  // namespace model_editing

@@ -1,0 +1,47 @@
+#include "model_editing/json_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace model_editing {
+namespace {
+
+// Texts long enough to outgrow the writer's buffer several times, in the middle of a token.
+TEST(JsonWriter, AppendsLongAndHeavilyEscapedTextsWhole) {
+  const std::string controls(700, '\x01');
+  std::string escaped_controls;
+  for (int i = 0; i < 700; ++i) escaped_controls += "\\u0001";
+  const std::string plain(5000, 'x');
+  const struct {
+    std::string prefix;
+    std::string text;
+    std::string expected;
+  } rows[] = {
+      {"", controls, "\"" + escaped_controls + "\""},
+      {"key: ", controls + plain, "key: \"" + escaped_controls + plain + "\""},
+      {std::string(300, 'p'), "a\"b\\c\n" + plain,
+       std::string(300, 'p') + "\"a\\\"b\\\\c\\n" + plain + "\""},
+  };
+  for (const auto& row : rows) {
+    std::string out = row.prefix;
+    append_json_string(out, row.text);
+    EXPECT_EQ(out, row.expected);
+  }
+}
+
+TEST(JsonWriter, IndentsDeepNestingAndContinuesAnExistingText) {
+  Json value = Json::array({1});
+  for (int i = 0; i < 150; ++i) value = Json::array({std::move(value)});
+  std::string expected;
+  for (int i = 0; i <= 150; ++i) expected += "[\n" + std::string(2 * (i + 2), ' ');
+  expected += "1";
+  for (int i = 150; i >= 0; --i) expected += "\n" + std::string(2 * (i + 1), ' ') + "]";
+
+  std::string out = "record: ";
+  append_pretty_json(out, value, 1);
+  EXPECT_EQ(out, "record: " + expected);
+}
+
+}  // namespace
+}  // namespace model_editing
