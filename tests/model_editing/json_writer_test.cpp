@@ -13,6 +13,8 @@ TEST(JsonWriter, AppendsLongAndHeavilyEscapedTextsWhole) {
   std::string escaped_controls;
   for (int i = 0; i < 700; ++i) escaped_controls += "\\u0001";
   const std::string plain(5000, 'x');
+  const std::string long_prefix(300, 'p');
+  const std::string escaped_tail = "\"a\\\"b\\\\c\\n" + plain + "\"";
   const struct {
     std::string prefix;
     std::string text;
@@ -20,8 +22,7 @@ TEST(JsonWriter, AppendsLongAndHeavilyEscapedTextsWhole) {
   } rows[] = {
       {"", controls, "\"" + escaped_controls + "\""},
       {"key: ", controls + plain, "key: \"" + escaped_controls + plain + "\""},
-      {std::string(300, 'p'), "a\"b\\c\n" + plain,
-       std::string(300, 'p') + "\"a\\\"b\\\\c\\n" + plain + "\""},
+      {long_prefix, "a\"b\\c\n" + plain, long_prefix + escaped_tail},
   };
   for (const auto& row : rows) {
     std::string out = row.prefix;
