@@ -202,7 +202,9 @@ class BatchRun {
     if (auto created = platform::create_directories(result_dir); !created) return created;
     const fs::path variant_file =
         result_dir / platform::path_from_utf8(variant_file_name(c.group.name));
-    if (auto written = platform::write_file(variant_file, model_editing::to_pretty_json(variant));
+    // Renamed into place: a rerun into the same output directory that fails while writing
+    // keeps the earlier run's variant whole instead of leaving it cut short.
+    if (auto written = platform::replace_file(variant_file, model_editing::to_pretty_json(variant));
         !written) {
       return written;
     }

@@ -26,7 +26,8 @@ common::Result<void> write_file(const std::filesystem::path& path, std::string_v
 common::Result<void> replace_file(const std::filesystem::path& path, std::string_view contents);
 
 // Opens the file in append mode (created when absent, never truncated), writes `contents` at the
-// end in one call and closes it. Shared for reading, writing and deleting on Windows.
+// end in one call and closes it. Shared for reading, writing and deleting on Windows. On POSIX,
+// when the write fails part-way, what it added is cut off again, so the file keeps whole lines.
 common::Result<void> append_to_file(const std::filesystem::path& path, std::string_view contents);
 
 // Creates the directory and every missing parent; an existing directory is success.

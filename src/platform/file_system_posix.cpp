@@ -135,7 +135,18 @@ common::Result<void> write_file(const std::filesystem::path& path, std::string_v
 }
 
 common::Result<void> append_to_file(const std::filesystem::path& path, std::string_view contents) {
-  return write_and_close(path, O_WRONLY | O_CREAT | O_APPEND, contents);
+  auto file = open_file(path, O_WRONLY | O_CREAT | O_APPEND);
+  if (!file) return std::unexpected(file.error());
+  struct stat before {};
+  const bool sized = ::fstat(file->get(), &before) == 0;
+  if (auto written = write_all(file->get(), contents); !written) {
+    // Part of a line may have gone out before the failure (a full disk, a file size limit); left
+    // there, it would run into the next line appended and spoil both.
+    if (sized) (void)::ftruncate(file->get(), before.st_size);
+    return written;
+  }
+  if (!file->close_checked()) return std::unexpected(os_error(errno));
+  return {};
 }
 
 common::Result<void> replace_file(const std::filesystem::path& path, std::string_view contents) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -9,6 +12,8 @@
 
 namespace platform {
 namespace {
+
+namespace fs = std::filesystem;
 
 // write_file cuts an existing file to a shared first byte instead of to nothing; whatever the
 // old contents, the file must end up holding exactly the new text.
@@ -72,6 +77,50 @@ TEST(ReadFile, ReturnsTheWholeFileWhateverItsSize) {
   const auto missing = read_file(dir.path() / "missing.txt");
   ASSERT_FALSE(missing);
   EXPECT_EQ(missing.error().message, "No such file or directory (os error 2)");
+}
+
+// Lowers this process's file size limit for one scope, with SIGXFSZ ignored, so that writes past
+// `bytes` fail with EFBIG part-way through.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &lowered);
+    previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previous_handler_);
+  }
+
+ private:
+  rlimit saved_{};
+  void (*previous_handler_)(int) = nullptr;
+};
+
+TEST(AppendAndReplace, WritesThatFailPartWayLeaveEarlierContentWhole) {
+  test_support::TempDir dir;
+  const fs::path log = dir.write("log.jsonl", "{\"line\":1}\n");
+  const fs::path output = dir.write("out.json", "previous");
+  const std::string line = "{\"line\":2," + std::string(100, 'x') + "}\n";
+  {
+    const FileSizeLimit limit(40);
+    const auto appended = append_to_file(log, line);
+    ASSERT_FALSE(appended);
+    EXPECT_EQ(appended.error().message, "File too large (os error 27)");
+    const auto replaced = replace_file(output, std::string(100, 'y'));
+    ASSERT_FALSE(replaced);
+    EXPECT_EQ(replaced.error().message, "File too large (os error 27)");
+  }
+  // The part of the line that fitted is taken back; the old output is not touched.
+  EXPECT_EQ(dir.read("log.jsonl"), "{\"line\":1}\n");
+  EXPECT_EQ(dir.read("out.json"), "previous");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+
+  ASSERT_TRUE(append_to_file(log, line));
+  EXPECT_EQ(dir.read("log.jsonl"), "{\"line\":1}\n" + line);
 }
 
 }  // namespace
