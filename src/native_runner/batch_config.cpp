@@ -21,6 +21,18 @@ bool is_reserved(std::string_view name) {
   return false;
 }
 
+// The group name becomes part of a directory name and the whole variant file name. With a
+// separator in it the variant would land in other folders, and one that starts with a separator
+// (or a drive) would be written outside the output directory altogether.
+common::Result<void> check_group_name(std::string_view group) {
+  const std::filesystem::path file = platform::path_from_utf8(variant_file_name(group));
+  if (file.has_root_path() || file.has_parent_path()) {
+    return common::fail("group '" + std::string(group) +
+                        "': the name must be a plain file name, without a directory or drive part");
+  }
+  return {};
+}
+
 common::Result<std::string> read_base_model_name(std::string_view group, const Json& object) {
   auto base = object.find("base_json");
   if (base == object.end() || !base->is_array() || base->empty() || !base->front().is_string()) {
@@ -59,6 +71,7 @@ common::Result<Group> read_group(std::string_view name, const Json& object) {
   Group group;
   group.name = std::string(name);
   group.object = &object;
+  if (auto named = check_group_name(name); !named) return std::unexpected(named.error());
   auto base_name = read_base_model_name(name, object);
   if (!base_name) return std::unexpected(base_name.error());
   group.base_model_name = std::move(*base_name);

@@ -23,10 +23,10 @@ struct ParameterList {
 // One group of the batch configuration, checked and ready to enumerate.
 struct Group {
   std::string name;
-  const Json* object = nullptr;            // the group's object inside the parsed configuration
-  std::string base_model_name;             // first element of "base_json"
-  std::optional<Json> zone_allocations;    // copy of "zone_allocations", when present
-  std::vector<ParameterList> parameters;   // in byte-wise key order; reserved names excluded
+  const Json* object = nullptr;           // the group's object inside the parsed configuration
+  std::string base_model_name;            // first element of "base_json"
+  std::optional<Json> zone_allocations;   // copy of "zone_allocations", when present
+  std::vector<ParameterList> parameters;  // in byte-wise key order; reserved names excluded
 };
 
 // The members of a parsed configuration whose value is an object, in byte-wise name order.
@@ -34,7 +34,8 @@ struct Group {
 std::vector<std::pair<std::string, const Json*>> group_members(const Json& config);
 
 // Reads one group. Fails, naming the group and the member, when "base_json" is not an array
-// whose first element is a string, or a parameter list holds a value that is not a string.
+// whose first element is a string, or a parameter list holds a value that is not a string; and,
+// naming the group, when its name has a directory or drive part (it names the variant file).
 common::Result<Group> read_group(std::string_view name, const Json& object);
 
 // Every combination of one value per list, first list slowest; an empty list gives none, no

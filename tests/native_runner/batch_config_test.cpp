@@ -188,5 +188,20 @@ TEST(BatchConfigGroups, MalformedGroupsAreRefused) {
   }
 }
 
+// A group's name is its variant's file name; "/etc/x" would have written /etc/x.json.
+TEST(BatchConfigGroups, GroupNamesWithADirectoryPartAreRefused) {
+  const Json object = Json::parse(R"({"base_json": ["house"]})");
+  for (const char* name : {"a/b", "/etc/x", "/", "north/", "../x"}) {
+    auto group = read_group(name, object);
+    ASSERT_FALSE(group.has_value()) << name;
+    EXPECT_EQ(group.error().message,
+              "group '" + std::string(name) +
+                  "': the name must be a plain file name, without a directory or drive part");
+  }
+  for (const char* name : {"", ".", "..", "a b", "G \"\u00fc\" 1", "x.y"}) {
+    EXPECT_TRUE(read_group(name, object).has_value()) << name;
+  }
+}
+
 }  // namespace
 }  // namespace native_runner
