@@ -26,7 +26,8 @@ int usage(const std::string& program) {
 bool all_text(const std::vector<std::string>& words) {
   for (std::size_t i = 1; i < words.size(); ++i) {
     if (!model_editing::is_valid_utf8(words[i])) {
-      std::cerr << "[ensemble_probe] Command-line argument " << i << " is not valid UTF-8\n";
+      std::cerr << "[ensemble_probe] Command-line argument " << i
+                << " is not valid UTF-8: " << model_editing::to_valid_utf8_lossy(words[i]) << '\n';
       return false;
     }
   }
