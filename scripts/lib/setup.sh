@@ -21,6 +21,11 @@ ensure_packages() {
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libspdlog-dev libfmt-dev
                 libgtest-dev googletest libbenchmark-dev python3)
 
+# The fuzz targets need Clang and its libFuzzer runtime; Clang 16 is the first that can use the
+# standard library's std::expected (see cmake/Fuzzing.cmake).
+FUZZ_PACKAGES=(clang-16 libclang-rt-16-dev)
+FUZZ_CXX=clang++-16
+
 # configure_and_build BUILD_DIR [cmake options...]
 configure_and_build() {
   local build_dir=$1
