@@ -22,6 +22,14 @@ using test_support::ProgramRun;
 using test_support::run_program;
 using test_support::TempDir;
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+constexpr bool kAddressSanitizer = __has_feature(address_sanitizer);
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 const std::string kProbe = ENSEMBLE_PROBE_BINARY;
 const std::string kSplice = ENVELOPE_SPLICE_BINARY;
 
@@ -293,6 +301,19 @@ TEST_F(BadInputTest, NameWithANulByteIsRefusedNotCutShort) {
   const ProgramRun run = probe({kConfigPath, "out"});
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(run.err, kBatchFailed + "Invalid argument (os error 22)\n");
+}
+
+// An address-space limit makes the whole-file read of a sparse 4 GiB model run out of memory.
+TEST_F(BadInputTest, ModelTooLargeForMemoryEndsTheBatchWithoutAnAbort) {
+  if (kAddressSanitizer) GTEST_SKIP() << "the sanitizer's shadow memory needs the address space";
+  fs::resize_file(base("base_json/big.json", ""), std::uintmax_t{4} << 30);
+  config(R"({"g": {"base_json": ["big"]}})");
+  const ProgramRun run = run_program(
+      "/bin/sh", {"-c", "ulimit -v 1000000; exec \"$0\" \"$@\"", kProbe, kConfigPath, "out"},
+      dir_.path());
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(run.err, kBatchFailed + "Cannot allocate memory (os error 12)\n");
+  EXPECT_FALSE(exists("out/result_batch_g_0"));
 }
 
 TEST_F(BadInputTest, OutputWhoseWritesFail) {

@@ -1,8 +1,11 @@
 // ensemble_probe: runs one batch of variants from the command line.
 #include <iostream>
+#include <new>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "common/error.h"
 #include "model_editing/utf8.h"
 #include "native_runner/batch_driver.h"
 #include "native_runner/workspace_paths.h"
@@ -76,9 +79,16 @@ int main(int argc, char** argv) {
             << '\n';
 
   const auto services = native_runner::default_batch_services(std::cout);
-  const auto outcome =
-      native_runner::run_native_batch(platform::path_from_utf8(config_path), paths->base_params_dir,
-                                      output_path, output_path, kJobId, json_only, services);
+  common::Result<void> outcome;
+  try {
+    outcome = native_runner::run_native_batch(platform::path_from_utf8(config_path),
+                                              paths->base_params_dir, output_path, output_path,
+                                              kJobId, json_only, services);
+  } catch (const std::bad_alloc&) {
+    // A document too large for memory ends the batch like any failed read, not with an abort.
+    const auto code = std::make_error_code(std::errc::not_enough_memory);
+    outcome = common::fail(code.message() + " (os error " + std::to_string(code.value()) + ")");
+  }
   std::cout.flush();
   if (!outcome) {
     std::cerr << "[ensemble_probe] Native batch failed: " << outcome.error().message << '\n';
