@@ -4,9 +4,9 @@
 
 namespace model_editing {
 
-// Room that write_json_float needs. The text itself is at most 25 bytes (sign, 17 digits, point,
-// and a four-byte exponent or up to six leading characters); the rest lets the digits be copied in
-// fixed-size blocks.
+// Room that write_json_float needs. The text is at most 25 bytes (sign, 17 digits, point, and an
+// exponent or up to six leading characters); integral values pad with zeros in one fixed-size
+// step, which may write up to 32 bytes before the text is cut to its length.
 inline constexpr std::size_t kJsonFloatBufferSize = 48;
 
 // Writes the float form of the JSON writers ("23.0", "0.33", "1e-7", "-2.5e-10", "null" for
