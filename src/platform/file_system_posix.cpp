@@ -155,8 +155,9 @@ common::Result<void> replace_file(const std::filesystem::path& path, std::string
   temporary += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
   auto file = open_file(temporary, O_WRONLY | O_CREAT | O_EXCL);
   if (!file) return std::unexpected(file.error());
+  // No fsync: the rename already keeps the old file through a failed or interrupted write, which
+  // is the promise here, and a flush per file would dominate a batch of thousands of variants.
   auto outcome = write_all(file->get(), contents);
-  if (outcome && ::fsync(file->get()) != 0) outcome = std::unexpected(os_error(errno));
   if (!file->close_checked() && outcome) outcome = std::unexpected(os_error(errno));
   if (outcome && ::rename(temporary.c_str(), path.c_str()) != 0) {
     outcome = std::unexpected(os_error(errno));
