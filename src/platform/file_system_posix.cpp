@@ -155,8 +155,10 @@ common::Result<void> replace_file(const std::filesystem::path& path, std::string
   temporary += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
   auto file = open_file(temporary, O_WRONLY | O_CREAT | O_EXCL);
   if (!file) return std::unexpected(file.error());
+  // No fsync: a failed write already leaves the old file in place, which is all this promises
+  // (the Win32 twin does not flush file data either), and waiting for the disk cost more than
+  // building a variant, once for every combination of a batch.
   auto outcome = write_all(file->get(), contents);
-  if (outcome && ::fsync(file->get()) != 0) outcome = std::unexpected(os_error(errno));
   if (!file->close_checked() && outcome) outcome = std::unexpected(os_error(errno));
   if (outcome && ::rename(temporary.c_str(), path.c_str()) != 0) {
     outcome = std::unexpected(os_error(errno));
