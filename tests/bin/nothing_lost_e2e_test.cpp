@@ -55,14 +55,7 @@ class NothingLostTest : public ::testing::Test {
     return records;
   }
 
-  std::vector<std::string> temporaries() const {
-    std::vector<std::string> found;
-    for (const auto& entry : fs::recursive_directory_iterator(dir_.path())) {
-      const std::string name = entry.path().filename().string();
-      if (name.find(".tmp-") != std::string::npos) found.push_back(name);
-    }
-    return found;
-  }
+  std::vector<std::string> temporaries() const { return dir_.file_names_containing(".tmp-"); }
 
   TempDir dir_;
 };

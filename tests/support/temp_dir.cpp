@@ -49,4 +49,13 @@ std::string TempDir::read(const std::filesystem::path& relative) const {
   return text.str();
 }
 
+std::vector<std::string> TempDir::file_names_containing(std::string_view fragment) const {
+  std::vector<std::string> found;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root_)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find(fragment) != std::string::npos) found.push_back(name);
+  }
+  return found;
+}
+
 }  // namespace test_support

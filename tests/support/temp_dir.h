@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace test_support {
 
@@ -23,6 +24,10 @@ class TempDir {
 
   // Reads a file below the root (or an absolute path) whole; fails the test when it is missing.
   std::string read(const std::filesystem::path& relative) const;
+
+  // Names of the files anywhere below the root whose name contains `fragment`, e.g. the
+  // temporaries a failed replacement would leave behind (".tmp-").
+  std::vector<std::string> file_names_containing(std::string_view fragment) const;
 
  private:
   std::filesystem::path root_;
