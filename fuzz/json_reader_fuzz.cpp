@@ -1,6 +1,35 @@
 // Text to tree to text: whatever the reader accepts, the writers must turn into text that reads
-// back to the same tree, and the pretty form must be a fixed point after one round.
+// back to the same tree, and the pretty form must be a fixed point after one round. A lone
+// number is also checked against the standard library's correctly rounded conversions, since
+// the reader and the writer have fast paths of their own.
+#include <bit>
+#include <charconv>
+#include <cstdint>
+
 #include "fuzz_support.h"
+
+namespace {
+
+void check_lone_float(std::string_view text, double value) {
+  using fuzz_support::require;
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  const std::size_t last = text.find_last_not_of(" \t\r\n");
+  const std::string_view token = text.substr(first, last - first + 1);
+  double expected = 0.0;
+  const auto read = std::from_chars(token.data(), token.data() + token.size(), expected);
+  if (read.ec == std::errc() && read.ptr == token.data() + token.size()) {
+    require(std::bit_cast<std::uint64_t>(value) == std::bit_cast<std::uint64_t>(expected),
+            "the reader rounds a number as from_chars does", token);
+  }
+  const std::string written = model_editing::format_json_float(value);
+  double reread = 0.0;
+  const auto back = std::from_chars(written.data(), written.data() + written.size(), reread);
+  require(back.ec == std::errc() && back.ptr == written.data() + written.size() &&
+              std::bit_cast<std::uint64_t>(reread) == std::bit_cast<std::uint64_t>(value),
+          "a written float reads back to the same double", written);
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace fuzz_support;
@@ -11,6 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "parse_json_object accepts exactly the objects that parse_json accepts", text);
   if (!value) return 0;
   if (!value->is_object()) (void)model_editing::describe_invalid_type(*value);
+  if (value->is_number_float()) check_lone_float(text, value->get<double>());
 
   const std::string pretty = model_editing::to_pretty_json(*value);
   const auto from_pretty = model_editing::parse_json(pretty);

@@ -155,9 +155,8 @@ common::Result<void> replace_file(const std::filesystem::path& path, std::string
   temporary += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
   auto file = open_file(temporary, O_WRONLY | O_CREAT | O_EXCL);
   if (!file) return std::unexpected(file.error());
-  // No fsync: a failed write already leaves the old file in place, which is all this promises
-  // (the Win32 twin does not flush file data either), and waiting for the disk cost more than
-  // building a variant, once for every combination of a batch.
+  // No fsync: the rename already keeps the old file through a failed or interrupted write, which
+  // is the promise here, and a flush per file would dominate a batch of thousands of variants.
   auto outcome = write_all(file->get(), contents);
   if (!file->close_checked() && outcome) outcome = std::unexpected(os_error(errno));
   if (outcome && ::rename(temporary.c_str(), path.c_str()) != 0) {
