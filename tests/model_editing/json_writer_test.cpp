@@ -35,9 +35,17 @@ TEST(JsonWriter, IndentsDeepNestingAndContinuesAnExistingText) {
   Json value = Json::array({1});
   for (int i = 0; i < 150; ++i) value = Json::array({std::move(value)});
   std::string expected;
-  for (int i = 0; i <= 150; ++i) expected += "[\n" + std::string(2 * (i + 2), ' ');
+  // Appended piece by piece: GCC 12 warns falsely on concatenating temporaries here.
+  for (int i = 0; i <= 150; ++i) {
+    expected += "[\n";
+    expected.append(2 * (i + 2), ' ');
+  }
   expected += "1";
-  for (int i = 150; i >= 0; --i) expected += "\n" + std::string(2 * (i + 1), ' ') + "]";
+  for (int i = 150; i >= 0; --i) {
+    expected += '\n';
+    expected.append(2 * (i + 1), ' ');
+    expected += ']';
+  }
 
   std::string out = "record: ";
   append_pretty_json(out, value, 1);
