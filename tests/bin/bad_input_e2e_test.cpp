@@ -20,6 +20,7 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 using test_support::ProgramRun;
 using test_support::run_program;
+using test_support::run_program_with_file_limit;
 using test_support::TempDir;
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -46,17 +47,6 @@ std::string nested_objects(std::size_t depth) {
   std::string text;
   for (std::size_t i = 0; i < depth; ++i) text += R"({"a":)";
   return text + "1" + std::string(depth, '}');
-}
-
-// Runs a program with the file size limit set to `kib` KiB; writes beyond it fail with EFBIG
-// instead of killing the process. Root ignores permission bits, so this is how a test makes an
-// output location refuse writes.
-ProgramRun run_with_file_limit(const std::string& program, std::vector<std::string> args,
-                               const fs::path& dir, int kib) {
-  std::vector<std::string> wrapped = {
-      "-c", "trap '' XFSZ; ulimit -f " + std::to_string(kib) + " && exec \"$0\" \"$@\"", program};
-  wrapped.insert(wrapped.end(), args.begin(), args.end());
-  return run_program("/bin/bash", wrapped, dir);
 }
 
 class BadInputTest : public ::testing::Test {
@@ -311,7 +301,8 @@ TEST_F(BadInputTest, ModelTooLargeForMemoryEndsTheBatchWithoutAnAbort) {
 
 TEST_F(BadInputTest, OutputWhoseWritesFail) {
   config(R"({"g": {"base_json": ["house"]}})");
-  const ProgramRun limited = run_with_file_limit(kProbe, {kConfigPath, "out"}, dir_.path(), 0);
+  const ProgramRun limited =
+      run_program_with_file_limit(kProbe, {kConfigPath, "out"}, dir_.path(), 0);
   EXPECT_EQ(limited.exit_code, 1);
   EXPECT_EQ(limited.err, kBatchFailed + "File too large (os error 27)\n");
   EXPECT_FALSE(exists("out/result_batch_g_0"));

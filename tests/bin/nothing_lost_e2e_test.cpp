@@ -17,22 +17,13 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 using test_support::ProgramRun;
 using test_support::run_program;
+using test_support::run_program_with_file_limit;
 using test_support::TempDir;
 
 const std::string kProbe = ENSEMBLE_PROBE_BINARY;
 const std::string kSplice = ENVELOPE_SPLICE_BINARY;
 const char kConfigPath[] = "ws/input/configs/batch.json";
 const char kProcessingLog[] = "out/logs/processing/batch_processing_native_test.log";
-
-// Runs a program with the file size limit set to `kib` KiB: writes beyond it fail with EFBIG
-// (SIGXFSZ ignored), which is how a test makes a write fail part-way, even as root.
-ProgramRun run_with_file_limit(const std::string& program, std::vector<std::string> args,
-                               const fs::path& dir, int kib) {
-  std::vector<std::string> wrapped = {
-      "-c", "trap '' XFSZ; ulimit -f " + std::to_string(kib) + " && exec \"$0\" \"$@\"", program};
-  wrapped.insert(wrapped.end(), args.begin(), args.end());
-  return run_program("/bin/bash", wrapped, dir);
-}
 
 class NothingLostTest : public ::testing::Test {
  protected:
@@ -113,7 +104,8 @@ TEST_F(NothingLostTest, RerunThatCannotWriteAVariantKeepsThePreviousOne) {
   const std::string before = dir_.read(variant);
 
   base("tariff/t1.json", R"({"Tariff": {"run": 2}})");
-  const ProgramRun second = run_with_file_limit(kProbe, {kConfigPath, "out"}, dir_.path(), 100);
+  const ProgramRun second =
+      run_program_with_file_limit(kProbe, {kConfigPath, "out"}, dir_.path(), 100);
   EXPECT_EQ(second.exit_code, 1);
   EXPECT_EQ(second.err, "[ensemble_probe] Native batch failed: File too large (os error 27)\n");
   EXPECT_TRUE(dir_.read(variant) == before);
@@ -134,7 +126,8 @@ TEST_F(NothingLostTest, LogLineThatCannotBeWrittenWholeIsTakenBack) {
   earlier += std::string(100 * 1024 - 40 - earlier.size() - 1, ' ') + "\n";
   dir_.write(kProcessingLog, earlier);
 
-  const ProgramRun run = run_with_file_limit(kProbe, {kConfigPath, "out"}, dir_.path(), 100);
+  const ProgramRun run =
+      run_program_with_file_limit(kProbe, {kConfigPath, "out"}, dir_.path(), 100);
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(run.err, "[ensemble_probe] Native batch failed: File too large (os error 27)\n");
   EXPECT_TRUE(dir_.read(kProcessingLog) == earlier);
@@ -145,8 +138,8 @@ TEST_F(NothingLostTest, EnvelopeSpliceThatCannotWriteOverItsInputKeepsIt) {
   const std::string model = R"({"Zone": {"z": {}}})";
   dir_.write("model.json", model);
   dir_.write("fabric.json", R"({"wall": {"u_value": 0.2}})");
-  const ProgramRun run =
-      run_with_file_limit(kSplice, {"model.json", "fabric.json", "model.json"}, dir_.path(), 0);
+  const ProgramRun run = run_program_with_file_limit(
+      kSplice, {"model.json", "fabric.json", "model.json"}, dir_.path(), 0);
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(run.err, "Error: File too large (os error 27)\n");
   EXPECT_EQ(dir_.read("model.json"), model);

@@ -7,6 +7,8 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "support/program_runner.h"
 
@@ -120,6 +122,15 @@ ProgramRun run_program(const std::string& program, const std::vector<std::string
   drain(out_pipe, err_pipe, run.out, run.err);
   run.exit_code = wait_for(pid);
   return run;
+}
+
+ProgramRun run_program_with_file_limit(const std::string& program,
+                                       const std::vector<std::string>& args,
+                                       const std::filesystem::path& working_dir, int kib) {
+  std::vector<std::string> wrapped = {
+      "-c", "trap '' XFSZ; ulimit -f " + std::to_string(kib) + " && exec \"$0\" \"$@\"", program};
+  wrapped.insert(wrapped.end(), args.begin(), args.end());
+  return run_program("/bin/bash", wrapped, working_dir);
 }
 
 }  // namespace test_support
