@@ -4,7 +4,8 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "model_editing/json_reader.h"
+#include "json/json_file.h"
+#include "json/json_reader.h"
 #include "platform/file_system.h"
 #include "workspace_writer.h"
 
@@ -56,13 +57,13 @@ const std::string& model_text() {
   return text;
 }
 
-const model_editing::Json& model() {
-  static const model_editing::Json parsed = must(model_editing::parse_json(model_text()));
+const json_text::Json& model() {
+  static const json_text::Json parsed = must(json_text::parse_json(model_text()));
   return parsed;
 }
 
-model_editing::Json parameter_document(const std::string& key, const std::string& value) {
-  return must(model_editing::read_json_file(base_params_dir() / key / (value + ".json")));
+json_text::Json parameter_document(const std::string& key, const std::string& value) {
+  return must(json_text::read_json_file(base_params_dir() / key / (value + ".json")));
 }
 
 }  // namespace bench

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "model_editing/json.h"
+#include "json/json.h"
 
 // Inputs shared by the micro-benchmarks, built once per process.
 namespace bench {
@@ -16,9 +16,9 @@ std::filesystem::path base_model_path();
 
 // The realistic model in its pretty form, and parsed.
 const std::string& model_text();
-const model_editing::Json& model();
+const json_text::Json& model();
 
 // A parameter file of the generated workspace, parsed.
-model_editing::Json parameter_document(const std::string& key, const std::string& value);
+json_text::Json parameter_document(const std::string& key, const std::string& value);
 
 }  // namespace bench

@@ -4,9 +4,10 @@
 #include <memory>
 
 #include "bench_fixture.h"
-#include "model_editing/json_reader.h"
-#include "model_editing/json_writer.h"
-#include "model_editing/utf8.h"
+#include "json/json_file.h"
+#include "json/json_reader.h"
+#include "json/json_writer.h"
+#include "common/utf8.h"
 #include "platform/file_system.h"
 
 namespace {
@@ -25,14 +26,14 @@ BENCHMARK(BM_ReadFile);
 
 void BM_ValidateUtf8(benchmark::State& state) {
   const std::string& text = bench::model_text();
-  for (auto _ : state) benchmark::DoNotOptimize(model_editing::is_valid_utf8(text));
+  for (auto _ : state) benchmark::DoNotOptimize(common::is_valid_utf8(text));
   count_bytes(state);
 }
 BENCHMARK(BM_ValidateUtf8);
 
 void BM_Parse(benchmark::State& state) {
   const std::string& text = bench::model_text();
-  for (auto _ : state) benchmark::DoNotOptimize(model_editing::parse_json(text));
+  for (auto _ : state) benchmark::DoNotOptimize(json_text::parse_json(text));
   count_bytes(state);
 }
 BENCHMARK(BM_Parse);
@@ -40,14 +41,14 @@ BENCHMARK(BM_Parse);
 // The library's own parser, as a yardstick; its number handling differs from ours.
 void BM_ParseLibraryReference(benchmark::State& state) {
   const std::string& text = bench::model_text();
-  for (auto _ : state) benchmark::DoNotOptimize(model_editing::Json::parse(text));
+  for (auto _ : state) benchmark::DoNotOptimize(json_text::Json::parse(text));
   count_bytes(state);
 }
 BENCHMARK(BM_ParseLibraryReference);
 
 void BM_ReadJsonFile(benchmark::State& state) {
   const auto path = bench::base_model_path();
-  for (auto _ : state) benchmark::DoNotOptimize(model_editing::read_json_file(path));
+  for (auto _ : state) benchmark::DoNotOptimize(json_text::read_json_file(path));
   count_bytes(state);
 }
 BENCHMARK(BM_ReadJsonFile);
@@ -55,7 +56,7 @@ BENCHMARK(BM_ReadJsonFile);
 void BM_Copy(benchmark::State& state) {
   const auto& model = bench::model();
   for (auto _ : state) {
-    model_editing::Json copy = model;
+    json_text::Json copy = model;
     benchmark::DoNotOptimize(copy);
   }
   count_bytes(state);
@@ -66,7 +67,7 @@ void BM_Destroy(benchmark::State& state) {
   const auto& model = bench::model();
   for (auto _ : state) {
     state.PauseTiming();
-    auto copy = std::make_unique<model_editing::Json>(model);
+    auto copy = std::make_unique<json_text::Json>(model);
     state.ResumeTiming();
     copy.reset();
   }
@@ -76,14 +77,14 @@ BENCHMARK(BM_Destroy);
 
 void BM_PrettyWrite(benchmark::State& state) {
   const auto& model = bench::model();
-  for (auto _ : state) benchmark::DoNotOptimize(model_editing::to_pretty_json(model));
+  for (auto _ : state) benchmark::DoNotOptimize(json_text::to_pretty_json(model));
   count_bytes(state);
 }
 BENCHMARK(BM_PrettyWrite);
 
 void BM_CompactWrite(benchmark::State& state) {
   const auto& model = bench::model();
-  for (auto _ : state) benchmark::DoNotOptimize(model_editing::to_compact_json(model));
+  for (auto _ : state) benchmark::DoNotOptimize(json_text::to_compact_json(model));
   count_bytes(state);
 }
 BENCHMARK(BM_CompactWrite);

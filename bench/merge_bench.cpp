@@ -12,7 +12,7 @@
 
 namespace {
 
-using model_editing::Json;
+using json_text::Json;
 
 void BM_ApplyFabricToModel(benchmark::State& state) {
   Json model = bench::model();

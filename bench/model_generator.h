@@ -2,13 +2,13 @@
 
 #include <cstdint>
 
-#include "model_editing/json.h"
+#include "json/json.h"
 
 // Deterministic model documents for benchmarks: the same shape always gives the same bytes, so
 // runs on different builds are comparable.
 namespace bench {
 
-using model_editing::Json;
+using json_text::Json;
 
 struct ModelShape {
   int zones = 4;

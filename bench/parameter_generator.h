@@ -1,12 +1,12 @@
 #pragma once
 
-#include "model_editing/json.h"
+#include "json/json.h"
 
 // Deterministic parameter documents matching the models of model_generator.h; `variant` picks
 // one of many distinct but equally shaped documents.
 namespace bench {
 
-using model_editing::Json;
+using json_text::Json;
 
 // A fabric parameter file: every category plus both thermal bridge kinds.
 Json make_fabric_parameters(int variant);

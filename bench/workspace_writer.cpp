@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "model_editing/json_writer.h"
+#include "json/json_writer.h"
 #include "parameter_generator.h"
 #include "platform/file_system.h"
 
@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 
 common::Result<void> write_document(const fs::path& path, const Json& document) {
   if (auto made = platform::create_directories(path.parent_path()); !made) return made;
-  return platform::write_file(path, model_editing::to_pretty_json(document));
+  return platform::write_file(path, json_text::to_pretty_json(document));
 }
 
 struct ParameterKind {

@@ -16,7 +16,7 @@ constexpr std::uint64_t kMaxWalked = 4096;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace fuzz_support;
-  const auto config = model_editing::parse_json(as_text(data, size));
+  const auto config = json_text::parse_json(as_text(data, size));
   if (!config) return 0;
 
   const auto groups = native_runner::group_members(*config);

@@ -10,14 +10,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using model_editing::ThermalBridgeRule;
   // model NUL fabric parameters NUL zone name
   const auto documents = split_documents(as_text(data, size), 3);
-  const auto model = model_editing::parse_json(documents[0]);
-  const auto fabric = model_editing::parse_json(documents[1]);
+  const auto model = json_text::parse_json(documents[0]);
+  const auto fabric = json_text::parse_json(documents[1]);
   if (!model || !fabric) return 0;
 
   auto set = model_editing::build_fabric_parameter_set(*fabric);
   require(set.has_value() == fabric->is_object(), "only an object builds a fabric set");
   if (!set) {
-    require(set.error().message == model_editing::describe_invalid_type(*fabric),
+    require(set.error().message == json_text::describe_invalid_type(*fabric),
             "a refused fabric document gets the type error", set.error().message);
     return 0;
   }

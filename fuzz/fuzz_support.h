@@ -8,13 +8,13 @@
 #include <string_view>
 #include <vector>
 
-#include "model_editing/json.h"
-#include "model_editing/json_reader.h"
-#include "model_editing/json_writer.h"
+#include "json/json.h"
+#include "json/json_reader.h"
+#include "json/json_writer.h"
 
 namespace fuzz_support {
 
-using model_editing::Json;
+using json_text::Json;
 
 inline std::string_view as_text(const std::uint8_t* data, std::size_t size) {
   return {reinterpret_cast<const char*>(data), size};
@@ -61,11 +61,11 @@ inline std::size_t depth_of(const Json& value) {
 // Whatever a merge left behind must still be a document the system can write and, as long as it
 // stays within the reader's nesting limit, read back unchanged.
 inline void require_writable(const Json& model, const char* what) {
-  const std::string pretty = model_editing::to_pretty_json(model);
-  if (depth_of(model) > model_editing::kMaxJsonDepth) return;
-  const auto reread = model_editing::parse_json(pretty);
+  const std::string pretty = json_text::to_pretty_json(model);
+  if (depth_of(model) > json_text::kMaxJsonDepth) return;
+  const auto reread = json_text::parse_json(pretty);
   require(reread.has_value(), what, reread ? std::string_view{} : reread.error().message);
-  require(model_editing::to_pretty_json(*reread) == pretty, what, pretty);
+  require(json_text::to_pretty_json(*reread) == pretty, what, pretty);
 }
 
 }  // namespace fuzz_support

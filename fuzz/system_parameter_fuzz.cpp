@@ -35,8 +35,8 @@ constexpr std::string_view kKeys[] = {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace fuzz_support;
   const auto documents = split_documents(as_text(data, size), 2);
-  const auto model = model_editing::parse_json(documents[0]);
-  const auto parameter = model_editing::parse_json(documents[1]);
+  const auto model = json_text::parse_json(documents[0]);
+  const auto parameter = json_text::parse_json(documents[1]);
   if (!model || !parameter) return 0;
 
   for (const std::string_view key : kKeys) {

@@ -50,8 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const ScratchDirectory base;
   // allocations NUL variant NUL file 0 NUL file 1 NUL file 2 NUL file 3
   const auto documents = split_documents(as_text(data, size), 2 + kFiles);
-  const auto allocations = model_editing::parse_json(documents[0]);
-  const auto variant = model_editing::parse_json(documents[1]);
+  const auto allocations = json_text::parse_json(documents[0]);
+  const auto variant = json_text::parse_json(documents[1]);
   if (!allocations || !variant) return 0;
 
   for (const char* folder : kFolders) {

@@ -3,9 +3,11 @@
 #include <optional>
 #include <string_view>
 
-#include "model_editing/json.h"
+#include "json/json.h"
 
 namespace model_editing {
+
+using json_text::Json;
 
 // The fabric category ("wall", "door", "roof", "window", "ground" or "party_wall") whose members
 // a building element takes, or nullopt when the element belongs to none and stays unchanged.

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "model_editing/fabric_category.h"
-#include "model_editing/json_reader.h"
+#include "json/json_reader.h"
 #include "model_editing/object_overlay.h"
 
 namespace model_editing {
@@ -18,7 +18,7 @@ void FabricParameterSet::insert(std::string name, Json object) {
 }
 
 common::Result<FabricParameterSet> build_fabric_parameter_set(Json value) {
-  if (!value.is_object()) return common::fail(describe_invalid_type(value));
+  if (!value.is_object()) return common::fail(json_text::describe_invalid_type(value));
   FabricParameterSet set;
   for (auto& [name, member] : value.items()) {
     if (member.is_object()) set.insert(name, std::move(member));

@@ -6,9 +6,11 @@
 #include <string_view>
 
 #include "common/error.h"
-#include "model_editing/json.h"
+#include "json/json.h"
 
 namespace model_editing {
+
+using json_text::Json;
 
 // Fabric category name ("wall", "door", "roof", "window", "ground", "party_wall",
 // "ThermalBridging") to the object of members written into matching elements or bridges.

@@ -1,8 +1,10 @@
 #pragma once
 
-#include "model_editing/json.h"
+#include "json/json.h"
 
 namespace model_editing {
+
+using json_text::Json;
 
 // When both are objects, sets every member of `source` in `target` to a deep copy of its value,
 // replacing existing members whole (one level deep: nested objects are not merged). Otherwise

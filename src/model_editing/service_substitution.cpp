@@ -6,7 +6,7 @@
 #include <string_view>
 #include <utility>
 
-#include "model_editing/json_members.h"
+#include "json/json_members.h"
 
 namespace model_editing {
 namespace {
@@ -26,8 +26,8 @@ bool is_hot_water_control(std::string_view name) {
 }
 
 void copy_hot_water_controls(Json& model, const Json& parameter) {
-  const Json* source = find_object_member(parameter, "Control");
-  Json* target = find_object_member(model, "Control");
+  const Json* source = json_text::find_object_member(parameter, "Control");
+  Json* target = json_text::find_object_member(model, "Control");
   if (source == nullptr || target == nullptr) return;
   for (const auto& [name, value] : source->items()) {
     if (is_hot_water_control(name)) (*target)[name] = value;
@@ -40,12 +40,12 @@ template <typename Visit>
 void for_each_heat_source_section(Json& section, Visit visit) {
   if (!section.is_object()) return;
   for (auto& [name, system] : section.items()) {
-    if (Json* heat_source = find_object_member(system, "HeatSource")) visit(*heat_source);
+    if (Json* heat_source = json_text::find_object_member(system, "HeatSource")) visit(*heat_source);
   }
 }
 
 void link_hot_water_heat_sources(Json& model) {
-  Json* sources = find_object_member(model, "HotWaterSource");
+  Json* sources = json_text::find_object_member(model, "HotWaterSource");
   if (sources == nullptr) return;
   for_each_heat_source_section(*sources, [](Json& heat_sources) {
     for (auto& [name, heat_source] : heat_sources.items()) {
@@ -66,7 +66,7 @@ Json wet_hot_water_heat_source(const std::string& name) {
 
 void install_wet_heat_sources(Json& model, const Json& sources) {
   if (!model.is_object()) return;
-  if (Json* installed = find_object_member(model, "HeatSourceWet")) {
+  if (Json* installed = json_text::find_object_member(model, "HeatSourceWet")) {
     for (const auto& [name, value] : sources.items()) (*installed)[name] = value;
   } else {
     model["HeatSourceWet"] = sources;
@@ -74,10 +74,10 @@ void install_wet_heat_sources(Json& model, const Json& sources) {
 }
 
 void point_systems_at(Json& model, const std::string& name) {
-  if (Json* systems = find_object_member(model, "SpaceHeatSystem")) {
+  if (Json* systems = json_text::find_object_member(model, "SpaceHeatSystem")) {
     for_each_heat_source_section(*systems, [&](Json& heat_source) { heat_source["name"] = name; });
   }
-  if (Json* sources = find_object_member(model, "HotWaterSource")) {
+  if (Json* sources = json_text::find_object_member(model, "HotWaterSource")) {
     for_each_heat_source_section(*sources, [&](Json& heat_source) {
       heat_source = Json::object();
       heat_source[name] = wet_hot_water_heat_source(name);
@@ -88,9 +88,9 @@ void point_systems_at(Json& model, const std::string& name) {
 // The "MechanicalVentilation" object of the document's "InfiltrationVentilation", or nullptr.
 template <typename Document>
 Document* ventilation_units(Document& document) {
-  Document* ventilation = find_object_member(document, "InfiltrationVentilation");
+  Document* ventilation = json_text::find_object_member(document, "InfiltrationVentilation");
   return ventilation == nullptr ? nullptr
-                                : find_object_member(*ventilation, "MechanicalVentilation");
+                                : json_text::find_object_member(*ventilation, "MechanicalVentilation");
 }
 
 }  // namespace
@@ -101,7 +101,7 @@ void install_hot_water_controls(Json& model, const Json& parameter) {
 }
 
 void substitute_wet_heat_source(Json& model, const Json& parameter) {
-  const Json* sources = find_object_member(parameter, "HeatSourceWet");
+  const Json* sources = json_text::find_object_member(parameter, "HeatSourceWet");
   if (sources == nullptr) return;
   install_wet_heat_sources(model, *sources);
   if (sources->empty()) return;
@@ -115,7 +115,7 @@ void substitute_ventilation_unit(Json& model, const Json& parameter) {
   const auto first = units->begin();
   const std::string kept_name = first.key();
   std::optional<Json> ductwork;
-  if (const Json* kept_ductwork = find_member(first.value(), "ductwork")) ductwork = *kept_ductwork;
+  if (const Json* kept_ductwork = json_text::find_member(first.value(), "ductwork")) ductwork = *kept_ductwork;
   if (offered->empty()) return;
   Json unit = offered->begin().value();
   if (unit.is_object() && ductwork.has_value()) unit["ductwork"] = std::move(*ductwork);

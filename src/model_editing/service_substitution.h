@@ -1,8 +1,10 @@
 #pragma once
 
-#include "model_editing/json.h"
+#include "json/json.h"
 
 namespace model_editing {
+
+using json_text::Json;
 
 // The three parameter rules that restructure services rather than merge a section. Each one
 // edits `model` in place, only reads `parameter`, and keeps whatever it changed before a missing

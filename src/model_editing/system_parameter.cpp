@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "model_editing/fabric_parameters.h"
-#include "model_editing/json_members.h"
+#include "json/json_members.h"
 #include "model_editing/object_overlay.h"
 #include "model_editing/service_substitution.h"
 
@@ -38,7 +38,7 @@ void set_section(Json& model, std::string_view name, const Json& value) {
 // lacks are copied in when `add_missing`, skipped otherwise.
 void overlay_entries(Json& target, const Json& source, bool add_missing) {
   for (const auto& [name, value] : source.items()) {
-    if (Json* entry = find_member(target, name)) {
+    if (Json* entry = json_text::find_member(target, name)) {
       overlay_object(*entry, value);
     } else if (add_missing) {
       target[name] = value;
@@ -47,31 +47,31 @@ void overlay_entries(Json& target, const Json& source, bool add_missing) {
 }
 
 void merge_location(Json& model, const Json& parameter) {
-  const Json* source = find_object_member(parameter, "InfiltrationVentilation");
-  Json* target = find_object_member(model, "InfiltrationVentilation");
+  const Json* source = json_text::find_object_member(parameter, "InfiltrationVentilation");
+  Json* target = json_text::find_object_member(model, "InfiltrationVentilation");
   if (source == nullptr || target == nullptr) return;
   for (const char* name : {"shield_class", "terrain_class", "altitude"}) {
-    if (const Json* value = find_member(*source, name)) (*target)[name] = *value;
+    if (const Json* value = json_text::find_member(*source, name)) (*target)[name] = *value;
   }
 }
 
 void merge_airtightness(Json& model, const Json& parameter) {
-  const Json* source = find_member(parameter, "InfiltrationVentilation");
-  Json* target = find_member(model, "InfiltrationVentilation");
+  const Json* source = json_text::find_member(parameter, "InfiltrationVentilation");
+  Json* target = json_text::find_member(model, "InfiltrationVentilation");
   if (source == nullptr || target == nullptr) return;
-  const Json* leaks = find_member(*source, "Leaks");
-  Json* model_leaks = find_member(*target, "Leaks");
+  const Json* leaks = json_text::find_member(*source, "Leaks");
+  Json* model_leaks = json_text::find_member(*target, "Leaks");
   if (leaks != nullptr && model_leaks != nullptr) overlay_object(*model_leaks, *leaks);
 }
 
 void merge_space_heat_emitters(Json& model, const Json& parameter) {
-  const Json* source = find_object_member(parameter, "SpaceHeatSystem");
-  Json* target = find_object_member(model, "SpaceHeatSystem");
+  const Json* source = json_text::find_object_member(parameter, "SpaceHeatSystem");
+  Json* target = json_text::find_object_member(model, "SpaceHeatSystem");
   if (source != nullptr && target != nullptr) overlay_entries(*target, *source, false);
 }
 
 void replace_hot_water_source(Json& model, const Json& parameter) {
-  if (const Json* source = find_member(parameter, "HotWaterSource")) {
+  if (const Json* source = json_text::find_member(parameter, "HotWaterSource")) {
     set_section(model, "HotWaterSource", *source);
   }
 }
@@ -79,7 +79,7 @@ void replace_hot_water_source(Json& model, const Json& parameter) {
 // "tariff" and "solar_systems": the section is ensured even when the parameter's value then
 // turns out not to be an object.
 void ensure_and_overlay(Json& model, const Json& parameter, std::string_view name) {
-  const Json* source = find_member(parameter, name);
+  const Json* source = json_text::find_member(parameter, name);
   if (source == nullptr) return;
   if (Json* target = ensure_section(model, name)) overlay_object(*target, *source);
 }
@@ -89,14 +89,14 @@ void merge_tariff(Json& model, const Json& parameter) {
 }
 
 void merge_internal_gains(Json& model, const Json& parameter) {
-  const Json* source = find_member(parameter, "InternalGains");
-  Json* target = find_member(model, "InternalGains");
+  const Json* source = json_text::find_member(parameter, "InternalGains");
+  Json* target = json_text::find_member(model, "InternalGains");
   if (source != nullptr && target != nullptr) overlay_object(*target, *source);
 }
 
 // An event entry that is not an object, here or in the parameter, is left as the model has it.
 void merge_events(Json& model, const Json& parameter) {
-  const Json* source = find_member(parameter, "Events");
+  const Json* source = json_text::find_member(parameter, "Events");
   if (source == nullptr) return;
   Json* target = ensure_section(model, "Events");
   if (target != nullptr && target->is_object() && source->is_object()) {
@@ -109,8 +109,8 @@ void merge_solar_systems(Json& model, const Json& parameter) {
 }
 
 void merge_battery_systems(Json& model, const Json& parameter) {
-  const Json* source = find_object_member(parameter, "EnergySupply");
-  Json* target = find_object_member(model, "EnergySupply");
+  const Json* source = json_text::find_object_member(parameter, "EnergySupply");
+  Json* target = json_text::find_object_member(model, "EnergySupply");
   if (source != nullptr && target != nullptr) overlay_entries(*target, *source, true);
 }
 
@@ -122,9 +122,9 @@ common::Result<void> merge_simplified_fabric(Json& model, const Json& parameter)
 }
 
 void merge_space_cooling_systems(Json& model, const Json& parameter) {
-  const Json* source = find_object_member(parameter, "SpaceCoolSystem");
+  const Json* source = json_text::find_object_member(parameter, "SpaceCoolSystem");
   if (source == nullptr) return;
-  if (Json* target = find_object_member(model, "SpaceCoolSystem")) {
+  if (Json* target = json_text::find_object_member(model, "SpaceCoolSystem")) {
     for (const auto& [name, value] : source->items()) (*target)[name] = value;
   } else {
     set_section(model, "SpaceCoolSystem", *source);
@@ -132,9 +132,9 @@ void merge_space_cooling_systems(Json& model, const Json& parameter) {
 }
 
 void merge_lighting(Json& model, const Json& parameter) {
-  const Json* source = find_member(parameter, "Lighting");
+  const Json* source = json_text::find_member(parameter, "Lighting");
   if (source == nullptr) return;
-  if (Json* target = find_member(model, "Lighting")) {
+  if (Json* target = json_text::find_member(model, "Lighting")) {
     overlay_object(*target, *source);
   } else {
     set_section(model, "Lighting", *source);

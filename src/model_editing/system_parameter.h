@@ -3,9 +3,11 @@
 #include <string_view>
 
 #include "common/error.h"
-#include "model_editing/json.h"
+#include "json/json.h"
 
 namespace model_editing {
+
+using json_text::Json;
 
 // Applies one parameter document to the model under the rule selected by `key` (one of the
 // sixteen parameter keys, compared exactly). Unknown keys change nothing. Only

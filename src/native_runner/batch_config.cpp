@@ -4,7 +4,7 @@
 #include <limits>
 #include <utility>
 
-#include "model_editing/utf8.h"
+#include "common/utf8.h"
 #include "platform/file_system.h"
 
 namespace native_runner {
@@ -178,7 +178,7 @@ common::Result<std::string> config_name_from_path(const std::filesystem::path& c
   const std::string name(reinterpret_cast<const char*>(utf8.data()), utf8.size());
   // The name goes into result directory names and records; a lossy repair would make it
   // differ from the file it came from.
-  if (!model_editing::is_valid_utf8(name)) {
+  if (!common::is_valid_utf8(name)) {
     return common::fail("the configuration file name '" + platform::path_text(file_name) +
                         "' is not valid Unicode");
   }

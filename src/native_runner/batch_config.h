@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "common/error.h"
-#include "model_editing/json.h"
+#include "json/json.h"
 
 namespace native_runner {
 
-using model_editing::Json;
+using json_text::Json;
 
 // One parameter list of a group: the parameter key and the values naming its files.
 struct ParameterList {

@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "model_editing/json_reader.h"
-#include "model_editing/json_writer.h"
+#include "json/json_file.h"
+#include "json/json_reader.h"
+#include "json/json_writer.h"
 #include "model_editing/system_parameter.h"
 #include "native_runner/batch_config.h"
 #include "native_runner/diagnostics.h"
@@ -22,7 +23,7 @@ namespace native_runner {
 
 namespace {
 
-using model_editing::Json;
+using json_text::Json;
 namespace fs = std::filesystem;
 
 std::string quoted_escaped(std::string_view text) {
@@ -62,7 +63,7 @@ class BatchRun {
 
   common::Result<void> run(const fs::path& config_path) {
     announce_start(config_path);
-    auto config = model_editing::read_json_file(config_path);
+    auto config = json_text::read_json_file(config_path);
     if (!config) return std::unexpected(config.error());
     auto config_name = config_name_from_path(config_path);
     if (!config_name) return std::unexpected(config_name.error());
@@ -147,7 +148,7 @@ class BatchRun {
            << ".json' not found. Skipping group.\n";
       return progress(c.group.name, 0, c.total, 0.0, "Base model not found - skipping group");
     }
-    auto variant = model_editing::read_json_file(base_model);
+    auto variant = json_text::read_json_file(base_model);
     if (!variant) return std::unexpected(variant.error());
     std::vector<std::string> applied_keys;
     auto merged = apply_parameters(c, *variant, applied_keys);
@@ -171,7 +172,7 @@ class BatchRun {
         if (!written) return std::unexpected(written.error());
         return Step::Skip;
       }
-      const auto parameter = model_editing::read_json_file(file);
+      const auto parameter = json_text::read_json_file(file);
       if (!parameter) return std::unexpected(parameter.error());
       applied_keys.push_back(key);
       if (auto applied = model_editing::apply_system_parameter(variant, key, *parameter);
@@ -204,7 +205,7 @@ class BatchRun {
         result_dir / platform::path_from_utf8(variant_file_name(c.group.name));
     // Renamed into place: a rerun into the same output directory that fails while writing
     // keeps the earlier run's variant whole instead of leaving it cut short.
-    if (auto written = platform::replace_file(variant_file, model_editing::to_pretty_json(variant));
+    if (auto written = platform::replace_file(variant_file, json_text::to_pretty_json(variant));
         !written) {
       return written;
     }

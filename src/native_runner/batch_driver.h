@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "common/error.h"
-#include "model_editing/json.h"
+#include "json/json.h"
 #include "native_runner/cli_flags.h"
 
 namespace native_runner {
@@ -14,7 +14,7 @@ namespace native_runner {
 // Runs the engine on one variant; the default is run_simulation with the real shell and temp
 // directory. Tests put a fake here to reach the simulation paths without an engine.
 using SimulationRunner = std::function<common::Result<void>(
-    const model_editing::Json& model, std::string_view output_path, std::string_view weather_file,
+    const json_text::Json& model, std::string_view output_path, std::string_view weather_file,
     CliFlags flags, const std::filesystem::path& workspace, std::string_view config_name)>;
 
 struct BatchServices {

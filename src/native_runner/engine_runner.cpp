@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "model_editing/json_writer.h"
-#include "model_editing/utf8.h"
+#include "json/json_writer.h"
+#include "common/utf8.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 
@@ -36,8 +36,8 @@ std::string exit_code_text(const std::optional<std::int32_t>& code) {
 
 common::Error failure(const platform::ProcessOutcome& outcome) {
   return common::Error("Simulation failed. Exit code: " + exit_code_text(outcome.exit_code) +
-                       "\nStdout: " + model_editing::to_valid_utf8_lossy(outcome.standard_output) +
-                       "\nStderr: " + model_editing::to_valid_utf8_lossy(outcome.standard_error));
+                       "\nStdout: " + common::to_valid_utf8_lossy(outcome.standard_output) +
+                       "\nStderr: " + common::to_valid_utf8_lossy(outcome.standard_error));
 }
 
 // The workspace reaches the engine as given, verbatim prefix and all; only the script path that
@@ -65,7 +65,7 @@ EngineEnvironment default_engine_environment(std::ostream& out) {
   return EngineEnvironment{out, platform::temp_directory(), default_shell_search()};
 }
 
-common::Result<void> run_simulation(const model_editing::Json& model, std::string_view output_path,
+common::Result<void> run_simulation(const json_text::Json& model, std::string_view output_path,
                                     std::string_view weather_file, CliFlags flags,
                                     const std::filesystem::path& workspace,
                                     std::string_view config_name, const EngineEnvironment& env) {
@@ -74,7 +74,7 @@ common::Result<void> run_simulation(const model_editing::Json& model, std::strin
           << kTag << "Output path: " << output_path << '\n';
 
   const std::filesystem::path model_file = env.temp_directory / "temp_model.json";
-  if (auto written = platform::write_file(model_file, model_editing::to_pretty_json(model));
+  if (auto written = platform::write_file(model_file, json_text::to_pretty_json(model));
       !written) {
     return std::unexpected(written.error());
   }

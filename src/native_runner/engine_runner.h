@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "common/error.h"
-#include "model_editing/json.h"
+#include "json/json.h"
 #include "native_runner/cli_flags.h"
 #include "native_runner/shell_discovery.h"
 
@@ -27,7 +27,7 @@ EngineEnvironment default_engine_environment(std::ostream& out);
 // Writes the model to the temporary model file, runs the workspace's engine script through the
 // shell with the temp model, the weather file, the config name and the option strings, and
 // turns the exit status into success or the "Simulation failed. Exit code: ..." error.
-common::Result<void> run_simulation(const model_editing::Json& model, std::string_view output_path,
+common::Result<void> run_simulation(const json_text::Json& model, std::string_view output_path,
                                     std::string_view weather_file, CliFlags flags,
                                     const std::filesystem::path& workspace,
                                     std::string_view config_name, const EngineEnvironment& env);

@@ -81,7 +81,7 @@ common::Result<void> log_structured_error(
     const std::filesystem::path& log_root, std::string_view job_id, std::string_view config_name,
     std::string_view error_code, std::string_view error_message, std::string_view model_name,
     std::uint64_t combination_index, std::uint64_t total_combinations,
-    model_editing::Json additional_data) {
+    json_text::Json additional_data) {
   const StructuredError error{
       .timestamp = utc_timestamp(),
       .job_id = std::string(job_id),

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "common/error.h"
-#include "model_editing/json.h"
+#include "json/json.h"
 #include "native_runner/progress_records.h"
 
 namespace native_runner {
@@ -39,6 +39,6 @@ common::Result<void> log_structured_error(const std::filesystem::path& log_root,
                                           std::string_view model_name,
                                           std::uint64_t combination_index,
                                           std::uint64_t total_combinations,
-                                          model_editing::Json additional_data);
+                                          json_text::Json additional_data);
 
 }  // namespace native_runner

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "model_editing/json_writer.h"
+#include "json/json_writer.h"
 
 namespace native_runner {
 namespace {
@@ -15,7 +15,7 @@ class RecordWriter {
 
   RecordWriter& text(std::string_view key, std::string_view value) {
     begin_member(key);
-    model_editing::append_json_string(out_, value);
+    json_text::append_json_string(out_, value);
     return *this;
   }
 
@@ -27,16 +27,16 @@ class RecordWriter {
 
   RecordWriter& real(std::string_view key, double value) {
     begin_member(key);
-    model_editing::append_json_float(out_, value);
+    json_text::append_json_float(out_, value);
     return *this;
   }
 
-  RecordWriter& document(std::string_view key, const model_editing::Json& value) {
+  RecordWriter& document(std::string_view key, const json_text::Json& value) {
     begin_member(key);
     if (pretty_) {
-      model_editing::append_pretty_json(out_, value, 1);
+      json_text::append_pretty_json(out_, value, 1);
     } else {
-      model_editing::append_compact_json(out_, value);
+      json_text::append_compact_json(out_, value);
     }
     return *this;
   }
@@ -51,7 +51,7 @@ class RecordWriter {
     if (!first_) out_ += pretty_ ? ",\n" : ",";
     first_ = false;
     if (pretty_) out_ += "  ";
-    model_editing::append_json_string(out_, key);
+    json_text::append_json_string(out_, key);
     out_ += pretty_ ? ": " : ":";
   }
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "model_editing/json.h"
+#include "json/json.h"
 
 // The four records the batch reports through. Members are rendered in declaration order (the
 // external file format), not sorted.
@@ -41,7 +41,7 @@ struct StructuredError {
   std::string model_name;
   std::uint64_t combination_index = 0;
   std::uint64_t total_combinations = 0;
-  model_editing::Json additional_data;
+  json_text::Json additional_data;
 };
 
 struct ProcessingEvent {

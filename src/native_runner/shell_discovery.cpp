@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "model_editing/utf8.h"
+#include "common/utf8.h"
 #include "platform/file_system.h"
 #include "platform/shell_locations.h"
 
@@ -31,7 +31,7 @@ std::optional<std::string> shell_from_lookup(const ShellSearch& search) {
   if (!search.lookup) return std::nullopt;
   auto outcome = search.lookup();
   if (!outcome || outcome->exit_code != 0) return std::nullopt;
-  const std::string output = model_editing::to_valid_utf8_lossy(outcome->standard_output);
+  const std::string output = common::to_valid_utf8_lossy(outcome->standard_output);
   if (output.empty()) return std::nullopt;
   std::string_view line = std::string_view(output).substr(0, output.find('\n'));
   if (line.ends_with('\r')) line.remove_suffix(1);

@@ -6,7 +6,7 @@
 namespace native_runner {
 namespace {
 
-using model_editing::Json;
+using json_text::Json;
 
 bool was_applied(const std::vector<std::string>& applied_keys, std::string_view key) {
   return std::ranges::find(applied_keys, key) != applied_keys.end();
@@ -60,7 +60,7 @@ void hand_out_cooling_systems(Json& variant) {
 
 }  // namespace
 
-void finish_variant(model_editing::Json& variant, const std::vector<std::string>& applied_keys) {
+void finish_variant(json_text::Json& variant, const std::vector<std::string>& applied_keys) {
   if (was_applied(applied_keys, "compliance_settings") ||
       was_applied(applied_keys, "model_wrappers")) {
     label_heating_zones(variant);

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "model_editing/json.h"
+#include "json/json.h"
 
 namespace native_runner {
 
@@ -11,6 +11,6 @@ namespace native_runner {
 // for the first two zones and "is_external_door": false on opaque elements lacking it.
 // Rule B (when "space_cooling_systems" was applied): hands the cooling system names out to the
 // zones in order. A runs before B. Cannot fail.
-void finish_variant(model_editing::Json& variant, const std::vector<std::string>& applied_keys);
+void finish_variant(json_text::Json& variant, const std::vector<std::string>& applied_keys);
 
 }  // namespace native_runner

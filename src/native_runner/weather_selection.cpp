@@ -2,7 +2,8 @@
 
 #include <optional>
 
-#include "model_editing/json_reader.h"
+#include "json/json_file.h"
+#include "json/json_reader.h"
 #include "platform/file_system.h"
 
 namespace native_runner {
@@ -60,7 +61,7 @@ common::Result<std::optional<std::string>> read_flag_text(const fs::path& wrappe
         << ". Defaulting to no CLI flag.\n";
     return std::optional<std::string>();
   }
-  auto document = model_editing::read_json_file(wrapper_path);
+  auto document = json_text::read_json_file(wrapper_path);
   if (!document) return std::unexpected(document.error());
   if (document->is_object()) {
     const auto it = document->find("cli_flag");
@@ -77,7 +78,7 @@ common::Result<void> announce_weather_file(const Json& group, const fs::path& ba
                                            std::ostream& out) {
   const std::optional<std::string> name = weather_name(group);
   if (!name) return {};
-  auto document = model_editing::read_json_file(weather_parameter_path(base_params_dir, *name));
+  auto document = json_text::read_json_file(weather_parameter_path(base_params_dir, *name));
   if (!document) return std::unexpected(document.error());
   const std::optional<std::string> weather_file = weather_file_member(*document);
   if (!weather_file) return {};
@@ -95,7 +96,7 @@ common::Result<WeatherLookup> resolve_weather_file(const Json& group,
   const std::optional<std::string> name = weather_name(group);
   if (!name) return WeatherLookup{};
   const fs::path parameter_path = weather_parameter_path(base_params_dir, *name);
-  auto document = model_editing::read_json_file(parameter_path);
+  auto document = json_text::read_json_file(parameter_path);
   if (!document) return std::unexpected(document.error());
   const std::optional<std::string> weather_file = weather_file_member(*document);
   if (!weather_file) {

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "common/error.h"
-#include "model_editing/json.h"
+#include "json/json.h"
 #include "native_runner/cli_flags.h"
 
 namespace native_runner {
 
-using Json = model_editing::Json;
+using Json = json_text::Json;
 
 // Where the weather file of a group was looked for, and what was found.
 struct WeatherLookup {

@@ -5,13 +5,14 @@
 #include <utility>
 
 #include "model_editing/fabric_parameters.h"
-#include "model_editing/json_reader.h"
+#include "json/json_file.h"
+#include "json/json_reader.h"
 #include "platform/file_system.h"
 
 namespace native_runner {
 namespace {
 
-using model_editing::Json;
+using json_text::Json;
 
 // The member `key` of `value` when `value` is an object that has it; nlohmann's operator[]
 // would throw on other kinds or quietly turn null into an object, so lookups go through here.
@@ -52,7 +53,7 @@ std::optional<std::string> allocated_name(const Json& value) {
 
 common::Result<Json> read_allocation_file(const std::filesystem::path& base_params_dir,
                                           std::string_view folder, const std::string& name) {
-  return model_editing::read_json_file(base_params_dir / folder /
+  return json_text::read_json_file(base_params_dir / folder /
                                        platform::path_from_utf8(name + ".json"));
 }
 
@@ -165,8 +166,8 @@ std::string zone_prefix(std::string_view zone_name) {
   return prefix.starts_with("zone_") ? prefix : "zone_" + prefix;
 }
 
-common::Result<void> apply_zone_allocations(model_editing::Json& variant,
-                                            const model_editing::Json& zone_allocations,
+common::Result<void> apply_zone_allocations(json_text::Json& variant,
+                                            const json_text::Json& zone_allocations,
                                             const std::filesystem::path& base_params_dir) {
   if (!zone_allocations.is_object()) return {};
   // Both levels are sorted maps, so this walks zones and their keys in byte-wise order.

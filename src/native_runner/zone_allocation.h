@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "common/error.h"
-#include "model_editing/json.h"
+#include "json/json.h"
 
 namespace native_runner {
 
@@ -15,8 +15,8 @@ std::string zone_prefix(std::string_view zone_name);
 // Applies a group's "zone_allocations" to the variant, zones and allocation keys in byte-wise
 // order. Allocation files are read without an existence test: a missing or malformed one, and a
 // "simplified_fabric" file that is not an object, return the error that ends the batch.
-common::Result<void> apply_zone_allocations(model_editing::Json& variant,
-                                            const model_editing::Json& zone_allocations,
+common::Result<void> apply_zone_allocations(json_text::Json& variant,
+                                            const json_text::Json& zone_allocations,
                                             const std::filesystem::path& base_params_dir);
 
 }  // namespace native_runner

@@ -3,7 +3,7 @@
 
 #include <system_error>
 
-#include "model_editing/utf8.h"
+#include "common/utf8.h"
 
 namespace platform {
 
@@ -67,7 +67,7 @@ std::filesystem::path path_from_utf8(std::string_view text) {
 
 std::string path_text(const std::filesystem::path& path) {
   const auto utf8 = path.u8string();
-  return model_editing::to_valid_utf8_lossy(
+  return common::to_valid_utf8_lossy(
       std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
 }
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "model_editing/json_reader.h"
+#include "json/json_reader.h"
 
 namespace model_editing {
 namespace {
@@ -47,7 +47,7 @@ const ClassificationRow kClassificationRows[] = {
 
 TEST(FabricCategoryTest, ClassifiesEveryRow) {
   for (const auto& row : kClassificationRows) {
-    const auto element = parse_json(row.element);
+    const auto element = json_text::parse_json(row.element);
     ASSERT_TRUE(element.has_value()) << row.element;
     const auto category = classify_building_element(*element);
     EXPECT_EQ(category.value_or(""), row.category) << row.element;

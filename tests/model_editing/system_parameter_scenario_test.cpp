@@ -3,8 +3,9 @@
 #include <filesystem>
 #include <string>
 
-#include "model_editing/json_reader.h"
-#include "model_editing/json_writer.h"
+#include "json/json_file.h"
+#include "json/json_reader.h"
+#include "json/json_writer.h"
 #include "model_editing/system_parameter.h"
 
 namespace model_editing {
@@ -13,7 +14,7 @@ namespace {
 const std::filesystem::path kData = TEST_DATA_DIR;
 
 Json read_data(const std::filesystem::path& relative) {
-  auto document = read_json_file(kData / relative);
+  auto document = json_text::read_json_file(kData / relative);
   EXPECT_TRUE(document.has_value()) << relative;
   return document.value_or(Json());
 }
@@ -49,9 +50,9 @@ TEST(SystemParameterScenario, TwoZoneDwellingTakesAWholeCombination) {
   }
 
   EXPECT_EQ(model, read_data("dwelling_two_zones_expected.json"));
-  auto expected_text = read_text_file(kData / "dwelling_two_zones_expected.json");
+  auto expected_text = json_text::read_text_file(kData / "dwelling_two_zones_expected.json");
   ASSERT_TRUE(expected_text.has_value());
-  EXPECT_EQ(to_pretty_json(model), *expected_text);
+  EXPECT_EQ(json_text::to_pretty_json(model), *expected_text);
 }
 
 }  // namespace

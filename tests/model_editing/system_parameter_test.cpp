@@ -6,13 +6,13 @@
 #include <string_view>
 #include <vector>
 
-#include "model_editing/json_reader.h"
+#include "json/json_reader.h"
 
 namespace model_editing {
 namespace {
 
 Json parse(std::string_view text) {
-  auto parsed = parse_json(text);
+  auto parsed = json_text::parse_json(text);
   EXPECT_TRUE(parsed.has_value()) << text;
   return parsed.value_or(Json());
 }

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "model_editing/json_reader.h"
+#include "json/json_file.h"
+#include "json/json_reader.h"
 #include "support/os_errors.h"
 #include "support/temp_dir.h"
 
@@ -15,7 +16,7 @@ namespace native_runner {
 namespace {
 
 namespace fs = std::filesystem;
-using model_editing::Json;
+using json_text::Json;
 
 const char kModel[] = R"({"Zone": {"kitchen": {"BuildingElement": {
   "wall": {"type": "BuildingElementOpaque", "pitch": 90, "u_value": 1.5}}}}, "Tariff": {"a": 1}})";
@@ -42,7 +43,7 @@ Console split_console(const std::string& text) {
       block += line;
       if (line != "}") continue;
       in_block = false;
-      const Json s = *model_editing::parse_json(block);
+      const Json s = *json_text::parse_json(block);
       std::ostringstream snapshot;
       snapshot << s["status_message"].get<std::string>() << " (" << s["current_combination"]
                << "/" << s["total_combinations"] << " " << s["percentage"].dump() << " "
@@ -99,7 +100,7 @@ class BatchDriverTest : public ::testing::Test {
   std::vector<std::string> events() const {
     std::vector<std::string> types;
     for (const auto& line : log_lines("logs/processing/batch_processing_job.log")) {
-      const Json event = *model_editing::parse_json(line);
+      const Json event = *json_text::parse_json(line);
       types.push_back(event["event_type"].get<std::string>() + " " +
                       event["model_name"].get<std::string>());
     }
@@ -134,7 +135,7 @@ TEST_F(BatchDriverTest, JsonOnlyBatchBuildsEveryCombinationInOrder) {
                                                 "JSON_ONLY_SKIP alpha_1", "MODEL_START zeta_0",
                                                 "JSON_ONLY_SKIP zeta_0", "BATCH_COMPLETE "}));
   // Parameters are applied in key order: simplified_fabric before tariff.
-  const Json variant = *model_editing::read_json_file(out() / "result_batch_a_alpha_1" / "alpha.json");
+  const Json variant = *json_text::read_json_file(out() / "result_batch_a_alpha_1" / "alpha.json");
   EXPECT_EQ(variant["Tariff"], Json::parse(R"({"a": 1, "b": 2})"));
   EXPECT_EQ(variant["Zone"]["kitchen"]["BuildingElement"]["wall"]["u_value"], Json(0.3));
   EXPECT_TRUE(fs::exists(out() / "result_batch_a_zeta_0" / "zeta.json"));
@@ -270,7 +271,7 @@ TEST_F(BatchDriverTest, SimulatesEveryVariantWithItsWeatherAndWrapper) {
                                  " | 2 | " + (dir_.path() / "ws").string() + " | batch_a");
   // The simulated variant is the written one: "model_wrappers" applied marks opaque elements.
   EXPECT_EQ(simulated_models_[0],
-            *model_editing::read_json_file(out() / "result_batch_a_g_0" / "g.json"));
+            *json_text::read_json_file(out() / "result_batch_a_g_0" / "g.json"));
   EXPECT_EQ(simulated_models_[0]["Zone"]["kitchen"]["BuildingElement"]["wall"]["is_external_door"],
             Json(false));
   const auto& lines = result.console.lines;

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "model_editing/json_writer.h"
+#include "json/json_writer.h"
 #include "native_runner/engine_runner.h"
 #include "support/temp_dir.h"
 
@@ -47,7 +47,7 @@ class EngineRunnerTest : public ::testing::Test {
   fs::path workspace_;
   std::ostringstream out_;
   bool lookup_called_ = false;
-  const model_editing::Json model_ = {{"zone", {{"name", "Living room"}, {"area", 23.0}}},
+  const json_text::Json model_ = {{"zone", {{"name", "Living room"}, {"area", 23.0}}},
                                       {"list", {1, 2}}};
 };
 
@@ -81,7 +81,7 @@ TEST_F(EngineRunnerTest, EngineGetsItsArgumentsWorkspaceAndTheModelFile) {
                                                    "\n" + weather +
                                                    "\ncfg\n--heat-balance\n--pre-process-only\n");
   EXPECT_EQ(root_.read("work space/workspace.txt"), workspace_.string());
-  EXPECT_EQ(root_.read("work space/model_copy.json"), model_editing::to_pretty_json(model_));
+  EXPECT_EQ(root_.read("work space/model_copy.json"), json_text::to_pretty_json(model_));
   EXPECT_NE(out_.str().find("[NATIVE_RUNNER] Weather file: \\\\?\\" + weather + "\n"),
             std::string::npos);
   EXPECT_NE(
@@ -122,7 +122,7 @@ TEST_F(EngineRunnerTest, MissingScriptIsReportedBeforeAnyShellSearch) {
   ASSERT_FALSE(result.has_value());
   EXPECT_EQ(result.error().message, "run.sh not found at: " + script_path());
   EXPECT_FALSE(lookup_called_);
-  EXPECT_EQ(temp_.read("temp_model.json"), model_editing::to_pretty_json(model_));
+  EXPECT_EQ(temp_.read("temp_model.json"), json_text::to_pretty_json(model_));
 }
 
 TEST_F(EngineRunnerTest, MissingShellLeavesTheTempModel) {

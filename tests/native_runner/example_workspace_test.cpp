@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "model_editing/json_reader.h"
+#include "json/json_file.h"
+#include "json/json_reader.h"
 #include "native_runner/weather_selection.h"
 #include "native_runner/workspace_paths.h"
 #include "platform/file_system.h"
@@ -25,7 +26,7 @@ fs::path example_base_params() {
 }
 
 Json read_object(const fs::path& path) {
-  const auto document = model_editing::read_json_file(path);
+  const auto document = json_text::read_json_file(path);
   EXPECT_TRUE(document.has_value())
       << platform::path_text(path) << ": " << document.error().message;
   if (!document) return Json::object();

@@ -15,7 +15,7 @@
 namespace native_runner {
 namespace {
 
-using model_editing::Json;
+using json_text::Json;
 using test_support::TempDir;
 
 ProgressUpdate snapshot(std::uint64_t reached, double percentage, std::string model) {

@@ -9,7 +9,7 @@
 namespace native_runner {
 namespace {
 
-using model_editing::Json;
+using json_text::Json;
 
 ProgressUpdate group_snapshot() {
   return {.job_id = "native_test",

@@ -8,7 +8,7 @@
 namespace native_runner {
 namespace {
 
-using model_editing::Json;
+using json_text::Json;
 using test_support::TempDir;
 
 TEST(ZoneAllocationPrefix, SpacesBecomeUnderscoresAndZoneIsNotDoubled) {

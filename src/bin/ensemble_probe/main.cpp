@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/error.h"
-#include "model_editing/utf8.h"
+#include "common/utf8.h"
 #include "native_runner/batch_driver.h"
 #include "native_runner/workspace_paths.h"
 #include "platform/command_line.h"
@@ -28,9 +28,9 @@ int usage(const std::string& program) {
 // refused up front rather than mangled.
 bool all_text(const std::vector<std::string>& words) {
   for (std::size_t i = 1; i < words.size(); ++i) {
-    if (!model_editing::is_valid_utf8(words[i])) {
+    if (!common::is_valid_utf8(words[i])) {
       std::cerr << "[ensemble_probe] Command-line argument " << i
-                << " is not valid UTF-8: " << model_editing::to_valid_utf8_lossy(words[i]) << '\n';
+                << " is not valid UTF-8: " << common::to_valid_utf8_lossy(words[i]) << '\n';
       return false;
     }
   }

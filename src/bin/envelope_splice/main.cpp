@@ -10,15 +10,16 @@
 
 #include "common/error.h"
 #include "model_editing/fabric_parameters.h"
-#include "model_editing/json_reader.h"
-#include "model_editing/json_writer.h"
+#include "json/json_file.h"
+#include "json/json_reader.h"
+#include "json/json_writer.h"
 #include "platform/command_line.h"
 #include "platform/console.h"
 #include "platform/file_system.h"
 
 namespace {
 
-using model_editing::Json;
+using json_text::Json;
 
 constexpr std::string_view kDefaultProgramName = "envelope_splice";
 
@@ -39,18 +40,18 @@ void print_usage(std::string_view program) {
 }
 
 common::Result<Json> read_fabric_parameter_document(const std::string& path) {
-  auto text = model_editing::read_text_file(platform::path_from_utf8(path));
+  auto text = json_text::read_text_file(platform::path_from_utf8(path));
   if (!text) return std::unexpected(text.error());
-  return model_editing::parse_json_object(*text);
+  return json_text::parse_json_object(*text);
 }
 
 // The base model is read whole before the fabric file is opened, and the output is touched only
 // after both were merged. The output may name an input, so it is replaced rather than truncated:
 // a failed write then leaves the old file as it was.
 common::Result<void> run(const Operands& operands) {
-  auto model_text = model_editing::read_text_file(platform::path_from_utf8(operands.base_model));
+  auto model_text = json_text::read_text_file(platform::path_from_utf8(operands.base_model));
   if (!model_text) return std::unexpected(model_text.error());
-  auto model = model_editing::parse_json(*model_text);
+  auto model = json_text::parse_json(*model_text);
   if (!model) return std::unexpected(model.error());
 
   auto fabric = read_fabric_parameter_document(operands.fabric_parameters);
@@ -64,7 +65,7 @@ common::Result<void> run(const Operands& operands) {
     std::cerr << "Warning: Target zone '" << *operands.zone_name << "' not found in model\n";
   }
   return platform::replace_file(platform::path_from_utf8(operands.output),
-                                model_editing::to_pretty_json(*model));
+                                json_text::to_pretty_json(*model));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "model_editing/json_float_format.h"
+#include "json/json_float_format.h"
 
 #include <array>
 #include <bit>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string_view>
 
-namespace model_editing {
+namespace json_text {
 namespace {
 
 // Every power of ten that a double holds exactly.
@@ -247,4 +247,4 @@ std::size_t write_json_float(char* buffer, double value) {
   return static_cast<std::size_t>(lay_out(out, shortest_decimal(value)) - buffer);
 }
 
-}  // namespace model_editing
+}  // namespace json_text

@@ -5,9 +5,9 @@
 #include <string_view>
 
 #include "common/error.h"
-#include "model_editing/json.h"
+#include "json/json.h"
 
-namespace model_editing {
+namespace json_text {
 
 // Where a parsed value started, for messages that point into the text.
 struct TextPosition {
@@ -22,4 +22,4 @@ common::Result<Json> parse_utf8_json(std::string_view text, TextPosition* root_p
 // " at line L column C".
 std::string describe_position(TextPosition position);
 
-}  // namespace model_editing
+}  // namespace json_text

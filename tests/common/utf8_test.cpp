@@ -1,8 +1,8 @@
-#include "model_editing/utf8.h"
+#include "common/utf8.h"
 
 #include <gtest/gtest.h>
 
-namespace model_editing {
+namespace common {
 namespace {
 
 TEST(Utf8, ValidatesAndRepairs) {
@@ -33,4 +33,4 @@ TEST(Utf8, ValidatesAndRepairs) {
 }
 
 }  // namespace
-}  // namespace model_editing
+}  // namespace common

@@ -1,10 +1,10 @@
-#include "model_editing/json_writer.h"
+#include "json/json_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-namespace model_editing {
+namespace json_text {
 namespace {
 
 // Texts long enough to outgrow the writer's buffer several times, in the middle of a token.
@@ -53,4 +53,4 @@ TEST(JsonWriter, IndentsDeepNestingAndContinuesAnExistingText) {
 }
 
 }  // namespace
-}  // namespace model_editing
+}  // namespace json_text

@@ -3,13 +3,13 @@
 #include <string>
 #include <string_view>
 
-#include "model_editing/json.h"
+#include "json/json.h"
 
 // The two text forms every file of the system uses. Strings: only '"', '\\' and control
 // characters are escaped (\b \f \n \r \t, others as \u00xx in lower case); '/' and non-ASCII
 // stay as they are. Floats: the shortest text that reads back to the same value, integral ones
 // with ".0", exponents without '+' or leading zeros (1e-7, 1e300); non-finite floats as null.
-namespace model_editing {
+namespace json_text {
 
 // Two spaces per level, one member or element per line, "{}"/"[]" when empty, no final newline.
 std::string to_pretty_json(const Json& value);
@@ -29,4 +29,4 @@ void append_json_string(std::string& out, std::string_view text);
 void append_json_float(std::string& out, double value);
 std::string format_json_float(double value);
 
-}  // namespace model_editing
+}  // namespace json_text

@@ -4,12 +4,13 @@
 #include <limits>
 #include <string>
 
-#include "model_editing/json_reader.h"
-#include "model_editing/json_writer.h"
+#include "json/json_file.h"
+#include "json/json_reader.h"
+#include "json/json_writer.h"
 #include "platform/file_system.h"
 #include "support/temp_dir.h"
 
-namespace model_editing {
+namespace json_text {
 namespace {
 
 std::string compact(std::string_view text) {
@@ -178,4 +179,4 @@ TEST(JsonText, ReadsFilesWithOsErrorsAndUtf8Check) {
 }
 
 }  // namespace
-}  // namespace model_editing
+}  // namespace json_text

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace model_editing {
+namespace common {
 
 // True when `bytes` is well-formed UTF-8 (no overlong forms, surrogates or code points above
 // U+10FFFF).
@@ -13,4 +13,4 @@ bool is_valid_utf8(std::string_view bytes);
 // ill-formed subpart, the way text decoders conventionally do it.
 std::string to_valid_utf8_lossy(std::string_view bytes);
 
-}  // namespace model_editing
+}  // namespace common

@@ -1,13 +1,13 @@
-#include "model_editing/json_writer.h"
+#include "json/json_writer.h"
 
 #include <array>
 #include <charconv>
 #include <cstdint>
 
-#include "model_editing/json_float_format.h"
-#include "model_editing/text_buffer.h"
+#include "json/json_float_format.h"
+#include "json/text_buffer.h"
 
-namespace model_editing {
+namespace json_text {
 
 namespace {
 
@@ -219,4 +219,4 @@ std::string to_compact_json(const Json& value) {
   return out;
 }
 
-}  // namespace model_editing
+}  // namespace json_text

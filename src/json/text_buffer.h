@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace model_editing {
+namespace json_text {
 
 // Appends to a std::string through a raw cursor. Writers ask for room once per token
 // (`reserve`), then store bytes without the per-call capacity and terminator bookkeeping of
@@ -54,4 +54,4 @@ class TextBuffer {
   std::size_t used_;
 };
 
-}  // namespace model_editing
+}  // namespace json_text

@@ -1,4 +1,4 @@
-#include "model_editing/json_number_reader.h"
+#include "json/json_number_reader.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <limits>
 #include <system_error>
 
-namespace model_editing {
+namespace json_text {
 namespace {
 
 constexpr std::array<double, 23> kExactPowersOfTen = {
@@ -179,4 +179,4 @@ std::optional<NumberFailure> read_json_number(std::string_view text, std::size_t
   return std::nullopt;
 }
 
-}  // namespace model_editing
+}  // namespace json_text

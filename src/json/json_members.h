@@ -2,9 +2,9 @@
 
 #include <string_view>
 
-#include "model_editing/json.h"
+#include "json/json.h"
 
-namespace model_editing {
+namespace json_text {
 
 // Lookups that never change the document: nlohmann's operator[] turns a null into an object and
 // throws on other non-objects, so rules that must leave odd documents alone go through these.
@@ -33,4 +33,4 @@ inline const Json* find_object_member(const Json& object, std::string_view name)
   return member != nullptr && member->is_object() ? member : nullptr;
 }
 
-}  // namespace model_editing
+}  // namespace json_text

@@ -4,9 +4,9 @@
 #include <optional>
 #include <string_view>
 
-#include "model_editing/json.h"
+#include "json/json.h"
 
-namespace model_editing {
+namespace json_text {
 
 // Why a number could not be read, and the byte offset the message points at.
 struct NumberFailure {
@@ -19,4 +19,4 @@ struct NumberFailure {
 // "-0" included, becomes the nearest double, and one too small for a double becomes zero.
 std::optional<NumberFailure> read_json_number(std::string_view text, std::size_t& pos, Json& out);
 
-}  // namespace model_editing
+}  // namespace json_text

@@ -1,11 +1,10 @@
-#include "model_editing/json_reader.h"
+#include "json/json_reader.h"
 
-#include "model_editing/json_parser.h"
-#include "model_editing/json_writer.h"
-#include "model_editing/utf8.h"
-#include "platform/file_system.h"
+#include "json/json_parser.h"
+#include "json/json_writer.h"
+#include "common/utf8.h"
 
-namespace model_editing {
+namespace json_text {
 
 namespace {
 
@@ -42,12 +41,12 @@ std::string describe_invalid_type(const Json& value) {
 }
 
 common::Result<Json> parse_json(std::string_view text) {
-  if (!is_valid_utf8(text)) return common::fail(std::string(kInvalidUtf8));
+  if (!common::is_valid_utf8(text)) return common::fail(std::string(kInvalidUtf8));
   return parse_utf8_json(text);
 }
 
 common::Result<Json> parse_json_object(std::string_view text) {
-  if (!is_valid_utf8(text)) return common::fail(std::string(kInvalidUtf8));
+  if (!common::is_valid_utf8(text)) return common::fail(std::string(kInvalidUtf8));
   TextPosition position;
   auto value = parse_utf8_json(text, &position);
   if (value && !value->is_object()) {
@@ -56,17 +55,4 @@ common::Result<Json> parse_json_object(std::string_view text) {
   return value;
 }
 
-common::Result<std::string> read_text_file(const std::filesystem::path& path) {
-  auto bytes = platform::read_file(path);
-  if (!bytes) return bytes;
-  if (!is_valid_utf8(*bytes)) return common::fail(std::string(kInvalidUtf8));
-  return bytes;
-}
-
-common::Result<Json> read_json_file(const std::filesystem::path& path) {
-  const auto text = read_text_file(path);
-  if (!text) return std::unexpected(text.error());
-  return parse_utf8_json(*text);
-}
-
-}  // namespace model_editing
+}  // namespace json_text

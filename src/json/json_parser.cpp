@@ -1,14 +1,14 @@
-#include "model_editing/json_parser.h"
+#include "json/json_parser.h"
 
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <optional>
 
-#include "model_editing/json_number_reader.h"
-#include "model_editing/json_reader.h"
+#include "json/json_number_reader.h"
+#include "json/json_reader.h"
 
-namespace model_editing {
+namespace json_text {
 
 namespace {
 
@@ -320,4 +320,4 @@ common::Result<Json> parse_utf8_json(std::string_view text, TextPosition* root_p
   return value;
 }
 
-}  // namespace model_editing
+}  // namespace json_text

@@ -1,14 +1,13 @@
 #pragma once
 
 #include <cstddef>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
 #include "common/error.h"
-#include "model_editing/json.h"
+#include "json/json.h"
 
-namespace model_editing {
+namespace json_text {
 
 // Deepest nesting of arrays and objects a document may have. Deeper documents are refused with
 // "recursion limit exceeded at line L column C", which keeps every recursive walk over a parsed
@@ -17,7 +16,7 @@ inline constexpr std::size_t kMaxJsonDepth = 128;
 
 // Parses one JSON value strictly: no byte-order mark, nothing but white space after the value.
 // Errors name the line and column, e.g. "trailing characters at line 1 column 3".
-// The text must already be valid UTF-8 (see read_text_file).
+// Text that is not UTF-8 is refused with "stream did not contain valid UTF-8".
 common::Result<Json> parse_json(std::string_view text);
 
 // Like parse_json, but the top level must be an object; otherwise the error is the type error
@@ -28,10 +27,4 @@ common::Result<Json> parse_json_object(std::string_view text);
 // "invalid type: sequence, expected a map" or "invalid type: integer `5`, expected a map".
 std::string describe_invalid_type(const Json& value);
 
-// Reads a whole file and checks that it is UTF-8 ("stream did not contain valid UTF-8").
-common::Result<std::string> read_text_file(const std::filesystem::path& path);
-
-// read_text_file followed by parse_json.
-common::Result<Json> read_json_file(const std::filesystem::path& path);
-
-}  // namespace model_editing
+}  // namespace json_text

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-namespace model_editing {
+namespace json_text {
 
 // Room that write_json_float needs. The text is at most 25 bytes (sign, 17 digits, point, and an
 // exponent or up to six leading characters); integral values pad with zeros in one fixed-size
@@ -14,4 +14,4 @@ inline constexpr std::size_t kJsonFloatBufferSize = 48;
 // the number of bytes written. The digits are the shortest that read back to the same value.
 std::size_t write_json_float(char* buffer, double value);
 
-}  // namespace model_editing
+}  // namespace json_text

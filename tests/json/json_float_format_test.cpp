@@ -1,4 +1,4 @@
-#include "model_editing/json_float_format.h"
+#include "json/json_float_format.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace model_editing {
+namespace json_text {
 namespace {
 
 // strtod, unlike std::stod, reads subnormal values without throwing.
@@ -106,4 +106,4 @@ TEST(JsonFloatFormat, SwitchesLayoutAtTheDocumentedMagnitudes) {
 }
 
 }  // namespace
-}  // namespace model_editing
+}  // namespace json_text

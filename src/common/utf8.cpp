@@ -1,10 +1,10 @@
-#include "model_editing/utf8.h"
+#include "common/utf8.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
-namespace model_editing {
+namespace common {
 
 namespace {
 
@@ -79,4 +79,4 @@ std::string to_valid_utf8_lossy(std::string_view bytes) {
   return out;
 }
 
-}  // namespace model_editing
+}  // namespace common

@@ -1,0 +1,22 @@
+#include "json/json_file.h"
+
+#include "common/utf8.h"
+#include "json/json_parser.h"
+#include "platform/file_system.h"
+
+namespace json_text {
+
+common::Result<std::string> read_text_file(const std::filesystem::path& path) {
+  auto bytes = platform::read_file(path);
+  if (!bytes) return bytes;
+  if (!common::is_valid_utf8(*bytes)) return common::fail("stream did not contain valid UTF-8");
+  return bytes;
+}
+
+common::Result<Json> read_json_file(const std::filesystem::path& path) {
+  const auto text = read_text_file(path);
+  if (!text) return std::unexpected(text.error());
+  return parse_utf8_json(*text);
+}
+
+}  // namespace json_text
