@@ -1,6 +1,17 @@
 # Shared by the scripts: installs missing Debian packages and builds the project.
 # Source it; it defines functions only.
 
+# Wine maps file names through the character set of the C library's locale: under the bare "C"
+# locale it cannot create a non-ASCII name on the Linux side, and the Windows pass fails on a
+# fresh machine that sets no locale. C.UTF-8 ships with every Debian; only the character type
+# is set, and only when the environment has no UTF-8 locale of its own.
+ctype_locale=${LC_ALL:-${LC_CTYPE:-${LANG:-}}}
+case "$ctype_locale" in
+  *[Uu][Tt][Ff]-8* | *[Uu][Tt][Ff]8*) ;;
+  *) if [ -n "${LC_ALL:-}" ]; then export LC_ALL=C.UTF-8; else export LC_CTYPE=C.UTF-8; fi ;;
+esac
+unset ctype_locale
+
 repo_root() { cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd; }
 
 # Installs the given Debian packages when any is missing (needs root on a fresh machine).
