@@ -1,10 +1,9 @@
 #include "native_runner/batch_driver.h"
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
-
-#include <optional>
 
 #include "json/json_writer.h"
 #include "model_editing/system_parameter.h"
