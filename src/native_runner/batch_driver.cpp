@@ -1,5 +1,6 @@
 #include "native_runner/batch_driver.h"
 
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -318,11 +319,14 @@ class BatchRun {
 }  // namespace
 
 BatchServices default_batch_services(std::ostream& out) {
+  // The batch's private temporary directory goes away with the last copy of the services.
+  auto temp_directory = std::make_shared<BatchTempDirectory>(platform::temp_directory());
   return BatchServices{
-      out, [&out](const Json& model, std::string_view output_path, std::string_view weather_file,
-                  CliFlags flags, const fs::path& workspace, std::string_view config_name) {
+      out, [&out, temp_directory](const Json& model, std::string_view output_path,
+                                  std::string_view weather_file, CliFlags flags,
+                                  const fs::path& workspace, std::string_view config_name) {
         return run_simulation(model, output_path, weather_file, flags, workspace, config_name,
-                              default_engine_environment(out));
+                              default_engine_environment(out, *temp_directory));
       }};
 }
 

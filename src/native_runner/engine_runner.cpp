@@ -61,8 +61,9 @@ std::string strip_verbatim_prefix(std::string_view path_text) {
   return std::string(path_text);
 }
 
-EngineEnvironment default_engine_environment(std::ostream& out) {
-  return EngineEnvironment{out, platform::temp_directory(), default_shell_search()};
+EngineEnvironment default_engine_environment(std::ostream& out,
+                                             BatchTempDirectory& temp_directory) {
+  return EngineEnvironment{out, temp_directory, default_shell_search()};
 }
 
 common::Result<void> run_simulation(const json_text::Json& model, std::string_view output_path,
@@ -73,8 +74,10 @@ common::Result<void> run_simulation(const json_text::Json& model, std::string_vi
           << kTag << "Weather file: " << weather_file << '\n'
           << kTag << "Output path: " << output_path << '\n';
 
-  const std::filesystem::path model_file = env.temp_directory / "temp_model.json";
-  if (auto written = platform::write_file(model_file, json_text::to_pretty_json(model));
+  const auto model_directory = env.temp_directory.path();
+  if (!model_directory) return std::unexpected(model_directory.error());
+  const std::filesystem::path model_file = *model_directory / "temp_model.json";
+  if (auto written = platform::create_new_file(model_file, json_text::to_pretty_json(model));
       !written) {
     return std::unexpected(written.error());
   }

@@ -7,6 +7,7 @@
 
 #include "common/error.h"
 #include "json/json.h"
+#include "native_runner/batch_temp_directory.h"
 #include "native_runner/cli_flags.h"
 #include "native_runner/shell_discovery.h"
 
@@ -17,12 +18,12 @@ std::string strip_verbatim_prefix(std::string_view path_text);
 
 // What run_simulation needs from its surroundings; tests replace the parts.
 struct EngineEnvironment {
-  std::ostream& out;                    // console lines
-  std::filesystem::path temp_directory; // where "temp_model.json" is written
+  std::ostream& out;                   // console lines
+  BatchTempDirectory& temp_directory;  // where "temp_model.json" is written
   ShellSearch shell_search;
 };
 
-EngineEnvironment default_engine_environment(std::ostream& out);
+EngineEnvironment default_engine_environment(std::ostream& out, BatchTempDirectory& temp_directory);
 
 // Writes the model to the temporary model file, runs the workspace's engine script through the
 // shell with the temp model, the weather file, the config name and the option strings, and

@@ -53,6 +53,14 @@ common::Result<std::filesystem::path> current_directory() {
   return path;
 }
 
+common::Result<void> remove_directory_tree(const std::filesystem::path& path) {
+  if (contains_nul(path)) return std::unexpected(nul_in_path_error());
+  std::error_code code;
+  std::filesystem::remove_all(path, code);
+  if (code) return std::unexpected(error_from(code));
+  return {};
+}
+
 std::filesystem::path temp_directory() {
   std::error_code code;
   auto path = std::filesystem::temp_directory_path(code);

@@ -21,6 +21,11 @@ common::Result<std::string> read_file(const std::filesystem::path& path);
 // it is written (read, write and delete sharing on Windows).
 common::Result<void> write_file(const std::filesystem::path& path, std::string_view contents);
 
+// Creates the file, which must not exist yet, and writes `contents`. Fails when anything is
+// already there, a symbolic link included, so a name planted by someone else is never written
+// through. POSIX gives the file mode 0600; Windows shares it as write_file does.
+common::Result<void> create_new_file(const std::filesystem::path& path, std::string_view contents);
+
 // Writes `contents` to a temporary file beside `path` and renames it over `path`, so an existing
 // file survives any failed write. The temporary file is removed on failure.
 common::Result<void> replace_file(const std::filesystem::path& path, std::string_view contents);
@@ -46,6 +51,10 @@ bool exists(const std::filesystem::path& path);
 
 // Deletes a file.
 common::Result<void> remove_file(const std::filesystem::path& path);
+
+// Deletes the directory and everything in it; symbolic links inside are removed, never followed.
+// A path where nothing exists is success.
+common::Result<void> remove_directory_tree(const std::filesystem::path& path);
 
 // The process's current working directory.
 common::Result<std::filesystem::path> current_directory();

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 
 #include "platform/file_system.h"
@@ -49,8 +50,10 @@ std::wstring trim_message(std::wstring text) {
 }
 
 std::filesystem::path temp_sibling(const std::filesystem::path& path) {
+  static std::atomic<unsigned> counter{0};
   auto name = path.filename().wstring();
-  name = L"." + name + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+  name = L"." + name + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
+         std::to_wstring(counter++) + L".tmp";
   return path.parent_path() / name;
 }
 
@@ -93,6 +96,13 @@ common::Result<void> write_file(const std::filesystem::path& path, std::string_v
   return write_all(handle->get(), contents);
 }
 
+common::Result<void> create_new_file(const std::filesystem::path& path, std::string_view contents) {
+  // CREATE_NEW fails on any existing name, a symbolic link or junction included.
+  auto handle = open(path, GENERIC_WRITE, CREATE_NEW);
+  if (!handle) return std::unexpected(handle.error());
+  return write_all(handle->get(), contents);
+}
+
 common::Result<void> append_to_file(const std::filesystem::path& path, std::string_view contents) {
   // FILE_APPEND_DATA without FILE_WRITE_DATA makes every write land at the current end of the
   // file, even when another process appends between our writes.
@@ -103,17 +113,18 @@ common::Result<void> append_to_file(const std::filesystem::path& path, std::stri
 
 common::Result<void> replace_file(const std::filesystem::path& path, std::string_view contents) {
   const auto temp = temp_sibling(path);
-  if (auto written = write_file(temp, contents); !written) {
-    DeleteFileW(temp.wstring().c_str());
-    return written;
+  // Created exclusively: a file of that name that someone else made is neither written through
+  // nor deleted.
+  auto handle = open(temp, GENERIC_WRITE, CREATE_NEW);
+  if (!handle) return std::unexpected(handle.error());
+  auto outcome = write_all(handle->get(), contents);
+  handle->reset();
+  if (outcome && !MoveFileExW(temp.wstring().c_str(), path.wstring().c_str(),
+                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    outcome = std::unexpected(last_error());
   }
-  if (!MoveFileExW(temp.wstring().c_str(), path.wstring().c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    const auto error = last_error();
-    DeleteFileW(temp.wstring().c_str());
-    return std::unexpected(error);
-  }
-  return {};
+  if (!outcome) DeleteFileW(temp.wstring().c_str());
+  return outcome;
 }
 
 common::Result<void> remove_file(const std::filesystem::path& path) {

@@ -27,7 +27,7 @@ class EngineRunnerTest : public ::testing::Test {
   }
 
   EngineEnvironment env(std::vector<std::string> places = {"/bin/bash"}) {
-    return EngineEnvironment{out_, temp_.path(),
+    return EngineEnvironment{out_, batch_temp_,
                              ShellSearch{std::move(places), [this] {
                                            lookup_called_ = true;
                                            return common::Result<platform::ProcessOutcome>(
@@ -40,10 +40,11 @@ class EngineRunnerTest : public ::testing::Test {
   }
 
   std::string script_path() const { return (workspace_ / "src-tauri/resources/run.sh").string(); }
-  fs::path temp_model() const { return temp_.path() / "temp_model.json"; }
+  fs::path temp_model() { return batch_temp_.path().value() / "temp_model.json"; }
 
   test_support::TempDir root_;
   test_support::TempDir temp_;  // never shared between tests, so parallel runs cannot collide
+  BatchTempDirectory batch_temp_{temp_.path()};
   fs::path workspace_;
   std::ostringstream out_;
   bool lookup_called_ = false;
@@ -122,7 +123,7 @@ TEST_F(EngineRunnerTest, MissingScriptIsReportedBeforeAnyShellSearch) {
   ASSERT_FALSE(result.has_value());
   EXPECT_EQ(result.error().message, "run.sh not found at: " + script_path());
   EXPECT_FALSE(lookup_called_);
-  EXPECT_EQ(temp_.read("temp_model.json"), json_text::to_pretty_json(model_));
+  EXPECT_EQ(temp_.read(temp_model()), json_text::to_pretty_json(model_));
 }
 
 TEST_F(EngineRunnerTest, MissingShellLeavesTheTempModel) {
@@ -146,8 +147,8 @@ TEST_F(EngineRunnerTest, ShellThatCannotStartGivesTheSystemErrorAndLeavesTheTemp
 
 TEST_F(EngineRunnerTest, UnwritableTempDirectoryFailsBeforeTheEngine) {
   write_engine("touch \"$WORKSPACE/ran\"\n");
-  EngineEnvironment broken = env();
-  broken.temp_directory = temp_.path() / "missing";
+  BatchTempDirectory missing(temp_.path() / "missing");
+  const EngineEnvironment broken{out_, missing, env().shell_search};
   auto result = run_simulation(model_, "o", "w", {}, workspace_, "cfg", broken);
   ASSERT_FALSE(result.has_value());
   EXPECT_EQ(result.error().message, "No such file or directory (os error 2)");
