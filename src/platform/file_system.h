@@ -5,14 +5,11 @@
 #include <string_view>
 
 #include "common/error.h"
+#include "platform/os_error.h"
 
 // File access used by both programs. Every failure carries the operating system's description
 // followed by its number, e.g. "No such file or directory (os error 2)".
 namespace platform {
-
-// Builds the error text for an operating-system error number (errno on POSIX, GetLastError()
-// on Windows).
-common::Error os_error(int code);
 
 // Reads the whole file as bytes.
 common::Result<std::string> read_file(const std::filesystem::path& path);
@@ -31,8 +28,8 @@ common::Result<void> create_new_file(const std::filesystem::path& path, std::str
 common::Result<void> replace_file(const std::filesystem::path& path, std::string_view contents);
 
 // Opens the file in append mode (created when absent, never truncated), writes `contents` at the
-// end in one call and closes it. Shared for reading, writing and deleting on Windows. On POSIX,
-// when the write fails part-way, what it added is cut off again, so the file keeps whole lines.
+// end in one call and closes it. Shared for reading, writing and deleting on Windows. When the
+// write fails part-way, what it added is cut off again, so the file keeps whole lines.
 common::Result<void> append_to_file(const std::filesystem::path& path, std::string_view contents);
 
 // Creates the directory and every missing parent; an existing directory is success.

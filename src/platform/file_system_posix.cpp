@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <system_error>
 
 #include "platform/file_system.h"
 
@@ -80,11 +79,6 @@ common::Result<void> write_and_close(const std::filesystem::path& path, int flag
 }  // namespace
 
 common::Error nul_in_path_error() { return os_error(EINVAL); }
-
-common::Error os_error(int code) {
-  return common::Error(std::system_category().message(code) + " (os error " + std::to_string(code) +
-                       ")");
-}
 
 common::Result<std::string> read_file(const std::filesystem::path& path) {
   auto file = open_file(path, O_RDONLY);

@@ -12,7 +12,9 @@ any case failed.
 import os
 import pathlib
 import re
+import resource
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -52,13 +54,22 @@ def wine_env():
     return env
 
 
-def wine(program, args, env=None, cwd=None, timeout=180):
+def wine(program, args, env=None, cwd=None, timeout=180, file_size_limit=None):
+    """Runs a program under Wine. With file_size_limit (bytes), its writes past that size fail
+    part-way as on a full disk (the Linux limit, with SIGXFSZ ignored)."""
     full_env = wine_env()
     full_env.update(env or {})
+
+    def lower_file_size_limit():
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        hard = resource.getrlimit(resource.RLIMIT_FSIZE)[1]
+        resource.setrlimit(resource.RLIMIT_FSIZE, (file_size_limit, hard))
+
     # Files, not pipes: a Wine service started on the way would inherit a pipe and keep it open.
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         done = subprocess.run([WINE, str(program), *args], env=full_env, cwd=cwd,
-                              stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=timeout)
+                              stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=timeout,
+                              preexec_fn=lower_file_size_limit if file_size_limit else None)
         out.seek(0)
         err.seek(0)
         return Run(done.returncode, out.read().decode("utf-8", "replace"),
@@ -500,6 +511,30 @@ def case_probe_appends_while_logs_are_held_open(t):
     remove("C:\\e2e")
 
 
+def case_probe_log_append_failing_part_way_leaves_whole_lines(t):
+    root = "C:\\ws"
+    remove(root)
+    make_workspace(root)
+    log = root + "\\out\\logs\\processing\\batch_processing_native_test.log"
+    # An earlier run's lines fill the log to just below the limit; the next line fits only
+    # part-way.
+    limit = 64 * 1024
+    earlier = ("x" * 99 + "\n") * ((limit - 100) // 100)
+    write(log, earlier)
+    run = wine(t.probe, [root + "\\input\\configs\\run1.json", root + "\\out"],
+               file_size_limit=len(earlier) + 40)
+    expect_eq(run.code, 1, f"exit, {run}")
+    expect_true(run.err.startswith("[ensemble_probe] Native batch failed: ") and
+                "(os error " in run.err, run.err)
+    expect_true(read(log) == earlier, "the log keeps exactly the earlier lines")
+    run = wine(t.probe, [root + "\\input\\configs\\run1.json", root + "\\out"])
+    expect_eq((run.code, run.err), (0, ""), f"exit and stderr without the limit, {run}")
+    added = read(log)[len(earlier):].split("\n")
+    expect_true(added[0].startswith('{"timestamp":') and '"BATCH_START"' in added[0],
+                f"the next run's first line starts whole: {added[0]!r}")
+    remove(root)
+
+
 def case_probe_non_ascii_workspace(t):
     root = "C:\\w\u00e9 \u6771"
     group = "g\u00e9 \u6771"
@@ -571,6 +606,7 @@ PROBE_CASES = [
     case_probe_simulation_without_bash,
     case_probe_simulation_failure_text,
     case_probe_appends_while_logs_are_held_open,
+    case_probe_log_append_failing_part_way_leaves_whole_lines,
     case_probe_non_ascii_workspace,
     case_probe_concurrent_batches_simulate_their_own_models,
 ]
