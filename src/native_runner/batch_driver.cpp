@@ -10,6 +10,7 @@
 #include "model_editing/variant_finishing.h"
 #include "native_runner/batch_config.h"
 #include "native_runner/batch_log.h"
+#include "native_runner/batch_temp_directory.h"
 #include "native_runner/diagnostics.h"
 #include "native_runner/engine_runner.h"
 #include "native_runner/progress_files.h"
@@ -60,7 +61,8 @@ class BatchRun {
         services_(services),
         files_(services.files),
         out_(services.out),
-        progress_files_(services.files, options.progress_dir, options.job_id) {}
+        progress_files_(services.files, options.progress_dir, options.job_id),
+        temp_directory_(services.files, services.engine.temp_directory) {}
 
   common::Result<void> run() {
     const fs::path& config_path = options_.config_path;
@@ -243,10 +245,9 @@ class BatchRun {
     emit_diagnostic(starting);
     const std::string weather_text = strip_verbatim_prefix(platform::path_text(weather->path));
     const std::string result_text = platform::path_text(result_dir);
-    const SimulationRequest request{variant,        result_text, weather_text,
-                                    wrapper->flags, *workspace,  config_name_};
-    auto simulated = run_simulation(
-        request, EngineServices{out_, files_, services_.processes, services_.engine});
+    auto simulated = simulate_in_private_directory(
+        SimulationRequest{variant, result_text, weather_text, wrapper->flags, *workspace,
+                          config_name_, {}});
     if (!simulated) {
       Json details = {{"weather_file", weather_text},
                       {"model_file", platform::path_text(variant_file)}};
@@ -258,6 +259,15 @@ class BatchRun {
     }
     if (auto written = simulation_progress(c, true); !written) return written;
     return log_->event("SIMULATION_SUCCESS", "Simulation completed successfully", c.position());
+  }
+
+  // A directory that cannot be made fails the run like a model file that cannot be written.
+  common::Result<void> simulate_in_private_directory(SimulationRequest request) {
+    auto directory = temp_directory_.path();
+    if (!directory) return std::unexpected(directory.error());
+    request.model_directory = std::move(*directory);
+    return run_simulation(request,
+                          EngineServices{out_, files_, services_.processes, services_.engine});
   }
 
   // The engine's workspace is two levels above the base-parameter directory.
@@ -294,6 +304,8 @@ class BatchRun {
   const Files& files_;
   std::ostream& out_;
   ProgressFiles progress_files_;
+  // Created at the first simulation, removed with the run whichever way it ends.
+  BatchTempDirectory temp_directory_;
   std::string config_name_;
   std::optional<BatchLog> log_;  // named after the configuration, so made once it is known
 };

@@ -72,8 +72,12 @@ common::Result<void> run_simulation(const SimulationRequest& request,
       << kTag << "Weather file: " << request.weather_file << '\n'
       << kTag << "Output path: " << request.output_path << '\n';
 
-  const std::filesystem::path model_file = services.host.temp_directory / "temp_model.json";
-  if (auto written = services.files.write(model_file, json_text::to_pretty_json(request.model));
+  // Created, never overwritten: a name that is already taken is not ours to write through. The
+  // directory is the batch's own, so a file already there is an earlier run's whose removal failed
+  // (on Windows, while something still held it open); it goes first rather than end the batch.
+  const std::filesystem::path model_file = request.model_directory / "temp_model.json";
+  (void)services.files.remove(model_file);
+  if (auto written = services.files.create_new(model_file, json_text::to_pretty_json(request.model));
       !written) {
     return std::unexpected(written.error());
   }

@@ -17,9 +17,9 @@ namespace native_runner {
 // Removes the Windows verbatim prefix \\?\ from the start, as often as it repeats there.
 std::string strip_verbatim_prefix(std::string_view path_text);
 
-// The machine the engine runs on: where the temporary model goes and how the shell is found.
+// The machine the engine runs on: where temporary files go and how the shell is found.
 struct EngineHost {
-  std::filesystem::path temp_directory;  // where "temp_model.json" is written
+  std::filesystem::path temp_directory;  // holds the batch's private directory
   ShellSearch shell_search;
 };
 
@@ -33,6 +33,8 @@ struct SimulationRequest {
   CliFlags flags;
   std::filesystem::path workspace;
   std::string_view config_name;
+  // Where "temp_model.json" is created: a directory that only this batch (or this run) uses.
+  std::filesystem::path model_directory;
 };
 
 // What the engine runner touches outside itself.

@@ -2,6 +2,7 @@
 
 #include "json/json_file.h"
 #include "platform/file_system.h"
+#include "platform/private_directory.h"
 
 namespace native_runner {
 namespace {
@@ -29,6 +30,17 @@ class SystemFiles final : public Files {
   }
   common::Result<void> remove(const std::filesystem::path& path) const override {
     return platform::remove_file(path);
+  }
+  common::Result<void> create_new(const std::filesystem::path& path,
+                                  std::string_view contents) const override {
+    return platform::create_new_file(path, contents);
+  }
+  common::Result<std::filesystem::path> create_private_directory(
+      const std::filesystem::path& parent, std::string_view prefix) const override {
+    return platform::create_private_directory(parent, prefix);
+  }
+  common::Result<void> remove_tree(const std::filesystem::path& path) const override {
+    return platform::remove_directory_tree(path);
   }
 };
 

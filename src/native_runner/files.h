@@ -34,6 +34,16 @@ class Files {
   // Creates the directory and its missing parents; an existing directory is success.
   virtual common::Result<void> create_directories(const std::filesystem::path& path) const = 0;
   virtual common::Result<void> remove(const std::filesystem::path& path) const = 0;
+  // Creates the file only when nothing is at `path` (never through a link) and writes it: for
+  // files in shared places, where a name that is already taken may be someone else's.
+  virtual common::Result<void> create_new(const std::filesystem::path& path,
+                                          std::string_view contents) const = 0;
+  // A new directory under `parent`, named `prefix` and a unique suffix, that only this user can
+  // enter; an existing directory is never taken over.
+  virtual common::Result<std::filesystem::path> create_private_directory(
+      const std::filesystem::path& parent, std::string_view prefix) const = 0;
+  // Removes the directory with everything in it; a missing one is success.
+  virtual common::Result<void> remove_tree(const std::filesystem::path& path) const = 0;
 };
 
 // The operating system's files, through the platform layer. Stateless.

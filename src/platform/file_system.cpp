@@ -7,15 +7,6 @@
 
 namespace platform {
 
-namespace {
-
-common::Error error_from(const std::error_code& code) {
-  if (code.category() == std::system_category()) return os_error(code.value());
-  return common::Error(code.message() + " (os error " + std::to_string(code.value()) + ")");
-}
-
-}  // namespace
-
 common::Result<void> create_directories(const std::filesystem::path& path) {
   // The empty path names the current directory, which exists; the library refuses it instead.
   if (path.empty()) return {};
@@ -29,9 +20,9 @@ common::Result<void> create_directories(const std::filesystem::path& path) {
   if ((!code || code == std::errc::not_a_directory) &&
       std::filesystem::exists(std::filesystem::symlink_status(path, probe)) &&
       !std::filesystem::is_directory(path, probe)) {
-    return std::unexpected(error_from(std::make_error_code(std::errc::file_exists)));
+    return std::unexpected(os_error(std::make_error_code(std::errc::file_exists)));
   }
-  if (code) return std::unexpected(error_from(code));
+  if (code) return std::unexpected(os_error(code));
   return {};
 }
 
@@ -49,8 +40,16 @@ bool exists(const std::filesystem::path& path) {
 common::Result<std::filesystem::path> current_directory() {
   std::error_code code;
   auto path = std::filesystem::current_path(code);
-  if (code) return std::unexpected(error_from(code));
+  if (code) return std::unexpected(os_error(code));
   return path;
+}
+
+common::Result<void> remove_directory_tree(const std::filesystem::path& path) {
+  if (contains_nul(path)) return std::unexpected(nul_in_path_error());
+  std::error_code code;
+  std::filesystem::remove_all(path, code);
+  if (code) return std::unexpected(os_error(code));
+  return {};
 }
 
 std::filesystem::path temp_directory() {

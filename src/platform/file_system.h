@@ -5,14 +5,11 @@
 #include <string_view>
 
 #include "common/error.h"
+#include "platform/os_error.h"
 
 // File access used by both programs. Every failure carries the operating system's description
 // followed by its number, e.g. "No such file or directory (os error 2)".
 namespace platform {
-
-// Builds the error text for an operating-system error number (errno on POSIX, GetLastError()
-// on Windows).
-common::Error os_error(int code);
 
 // Reads the whole file as bytes.
 common::Result<std::string> read_file(const std::filesystem::path& path);
@@ -21,13 +18,18 @@ common::Result<std::string> read_file(const std::filesystem::path& path);
 // it is written (read, write and delete sharing on Windows).
 common::Result<void> write_file(const std::filesystem::path& path, std::string_view contents);
 
+// Creates the file, which must not exist yet, and writes `contents`. Fails when anything is
+// already there, a symbolic link included, so a name planted by someone else is never written
+// through. POSIX gives the file mode 0600; Windows shares it as write_file does.
+common::Result<void> create_new_file(const std::filesystem::path& path, std::string_view contents);
+
 // Writes `contents` to a temporary file beside `path` and renames it over `path`, so an existing
 // file survives any failed write. The temporary file is removed on failure.
 common::Result<void> replace_file(const std::filesystem::path& path, std::string_view contents);
 
 // Opens the file in append mode (created when absent, never truncated), writes `contents` at the
-// end in one call and closes it. Shared for reading, writing and deleting on Windows. On POSIX,
-// when the write fails part-way, what it added is cut off again, so the file keeps whole lines.
+// end in one call and closes it. Shared for reading, writing and deleting on Windows. When the
+// write fails part-way, what it added is cut off again, so the file keeps whole lines.
 common::Result<void> append_to_file(const std::filesystem::path& path, std::string_view contents);
 
 // Creates the directory and every missing parent; an existing directory is success.
@@ -46,6 +48,10 @@ bool exists(const std::filesystem::path& path);
 
 // Deletes a file.
 common::Result<void> remove_file(const std::filesystem::path& path);
+
+// Deletes the directory and everything in it; symbolic links inside are removed, never followed.
+// A path where nothing exists is success.
+common::Result<void> remove_directory_tree(const std::filesystem::path& path);
 
 // The process's current working directory.
 common::Result<std::filesystem::path> current_directory();

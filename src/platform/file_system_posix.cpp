@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <system_error>
 
 #include "platform/file_system.h"
 
@@ -33,11 +32,12 @@ class FileDescriptor {
   int fd_;
 };
 
-common::Result<FileDescriptor> open_file(const std::filesystem::path& path, int flags) {
+common::Result<FileDescriptor> open_file(const std::filesystem::path& path, int flags,
+                                         mode_t mode = 0666) {
   if (contains_nul(path)) return std::unexpected(nul_in_path_error());
   int fd;
   do {
-    fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+    fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return std::unexpected(os_error(errno));
   return common::Result<FileDescriptor>(std::in_place, fd);
@@ -68,8 +68,8 @@ common::Result<void> write_all(int fd, std::string_view contents) {
 }
 
 common::Result<void> write_and_close(const std::filesystem::path& path, int flags,
-                                     std::string_view contents) {
-  auto file = open_file(path, flags);
+                                     std::string_view contents, mode_t mode = 0666) {
+  auto file = open_file(path, flags, mode);
   if (!file) return std::unexpected(file.error());
   if (auto written = write_all(file->get(), contents); !written) return written;
   if (!file->close_checked()) return std::unexpected(os_error(errno));
@@ -79,11 +79,6 @@ common::Result<void> write_and_close(const std::filesystem::path& path, int flag
 }  // namespace
 
 common::Error nul_in_path_error() { return os_error(EINVAL); }
-
-common::Error os_error(int code) {
-  return common::Error(std::system_category().message(code) + " (os error " + std::to_string(code) +
-                       ")");
-}
 
 common::Result<std::string> read_file(const std::filesystem::path& path) {
   auto file = open_file(path, O_RDONLY);
@@ -147,6 +142,11 @@ common::Result<void> append_to_file(const std::filesystem::path& path, std::stri
   }
   if (!file->close_checked()) return std::unexpected(os_error(errno));
   return {};
+}
+
+common::Result<void> create_new_file(const std::filesystem::path& path, std::string_view contents) {
+  // O_EXCL already refuses a final symbolic link; O_NOFOLLOW says so where it is read.
+  return write_and_close(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, contents, 0600);
 }
 
 common::Result<void> replace_file(const std::filesystem::path& path, std::string_view contents) {

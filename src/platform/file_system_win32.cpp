@@ -1,11 +1,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 
 #include "platform/file_system.h"
 #include "platform/win32_handle.h"
-#include "platform/win32_text.h"
 
 namespace platform {
 
@@ -42,33 +42,29 @@ common::Result<void> write_all(HANDLE handle, std::string_view contents) {
   return {};
 }
 
-std::wstring trim_message(std::wstring text) {
-  const auto end = text.find_last_not_of(L" \t\r\n");
-  text.erase(end == std::wstring::npos ? 0 : end + 1);
-  return text;
+// Sets the end of the file that `appending` writes to back to `size`. An append-only handle may
+// not move the end of the file, so a second handle to the same file does it; by path only when
+// the system cannot reopen the handle itself.
+void cut_back(HANDLE appending, LARGE_INTEGER size, const std::filesystem::path& path) {
+  UniqueHandle writable(ReOpenFile(appending, GENERIC_WRITE, kShareAll, 0));
+  if (!writable.valid()) {
+    writable = UniqueHandle(CreateFileW(path.wstring().c_str(), GENERIC_WRITE, kShareAll, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+  if (!writable.valid()) return;
+  FILE_END_OF_FILE_INFO end{size};
+  (void)SetFileInformationByHandle(writable.get(), FileEndOfFileInfo, &end, sizeof end);
 }
 
 std::filesystem::path temp_sibling(const std::filesystem::path& path) {
+  static std::atomic<unsigned> counter{0};
   auto name = path.filename().wstring();
-  name = L"." + name + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+  name = L"." + name + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
+         std::to_wstring(counter++) + L".tmp";
   return path.parent_path() / name;
 }
 
 }  // namespace
-
-common::Error os_error(int code) {
-  wchar_t* buffer = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::string text;
-  if (length > 0 && buffer != nullptr) {
-    text = narrow(trim_message(std::wstring(buffer, length)));
-  }
-  if (buffer != nullptr) LocalFree(buffer);
-  if (text.empty()) text = "Unknown error " + std::to_string(code);
-  return common::Error(text + " (os error " + std::to_string(code) + ")");
-}
 
 common::Error nul_in_path_error() { return os_error(ERROR_INVALID_NAME); }
 
@@ -93,27 +89,41 @@ common::Result<void> write_file(const std::filesystem::path& path, std::string_v
   return write_all(handle->get(), contents);
 }
 
-common::Result<void> append_to_file(const std::filesystem::path& path, std::string_view contents) {
-  // FILE_APPEND_DATA without FILE_WRITE_DATA makes every write land at the current end of the
-  // file, even when another process appends between our writes.
-  auto handle = open(path, FILE_APPEND_DATA | SYNCHRONIZE, OPEN_ALWAYS);
+common::Result<void> create_new_file(const std::filesystem::path& path, std::string_view contents) {
+  // CREATE_NEW fails on any existing name, a symbolic link or junction included.
+  auto handle = open(path, GENERIC_WRITE, CREATE_NEW);
   if (!handle) return std::unexpected(handle.error());
   return write_all(handle->get(), contents);
 }
 
+common::Result<void> append_to_file(const std::filesystem::path& path, std::string_view contents) {
+  // FILE_APPEND_DATA without FILE_WRITE_DATA makes every write land at the current end of the
+  // file, even when another process appends between our writes.
+  auto handle = open(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, OPEN_ALWAYS);
+  if (!handle) return std::unexpected(handle.error());
+  LARGE_INTEGER before{};
+  const bool sized = GetFileSizeEx(handle->get(), &before);
+  auto written = write_all(handle->get(), contents);
+  // Part of a line may have gone out before the failure (a full disk); left there, it would run
+  // into the next line appended and spoil both.
+  if (!written && sized) cut_back(handle->get(), before, path);
+  return written;
+}
+
 common::Result<void> replace_file(const std::filesystem::path& path, std::string_view contents) {
   const auto temp = temp_sibling(path);
-  if (auto written = write_file(temp, contents); !written) {
-    DeleteFileW(temp.wstring().c_str());
-    return written;
+  // Created exclusively: a file of that name that someone else made is neither written through
+  // nor deleted.
+  auto handle = open(temp, GENERIC_WRITE, CREATE_NEW);
+  if (!handle) return std::unexpected(handle.error());
+  auto outcome = write_all(handle->get(), contents);
+  handle->reset();
+  if (outcome && !MoveFileExW(temp.wstring().c_str(), path.wstring().c_str(),
+                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    outcome = std::unexpected(last_error());
   }
-  if (!MoveFileExW(temp.wstring().c_str(), path.wstring().c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    const auto error = last_error();
-    DeleteFileW(temp.wstring().c_str());
-    return std::unexpected(error);
-  }
-  return {};
+  if (!outcome) DeleteFileW(temp.wstring().c_str());
+  return outcome;
 }
 
 common::Result<void> remove_file(const std::filesystem::path& path) {

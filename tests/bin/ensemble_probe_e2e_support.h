@@ -27,6 +27,13 @@ inline std::string mask_timestamps(const std::string& text) {
   return std::regex_replace(text, stamp, "<TS>");
 }
 
+// Each simulation batch keeps the model file in a directory of its own with a random name; the
+// tests see that name as "ensemble_probe-<ID>".
+inline std::string mask_batch_directory(const std::string& text) {
+  static const std::regex name(R"(ensemble_probe-[A-Za-z0-9]{6})");
+  return std::regex_replace(text, name, "ensemble_probe-<ID>");
+}
+
 // The pretty text of one progress snapshot; model names and statuses used by the tests need no
 // escaping.
 inline std::string progress_json(std::uint64_t current, std::uint64_t total,
@@ -154,6 +161,10 @@ class ProbeWorkspace {
     return test_support::run_program("/usr/bin/env", words, root() / in);
   }
   fs::path tmp() const { return root() / "tmp"; }
+  // The temporary model file as masked by mask_batch_directory.
+  std::string temp_model() const {
+    return (tmp() / "ensemble_probe-<ID>" / "temp_model.json").string();
+  }
 
  private:
   test_support::TempDir dir_;

@@ -26,6 +26,10 @@ exit 0
 )";
 const char* const kEngineCalls = "ws/src-tauri/resources/engine_calls.txt";
 
+std::string engine_calls(const ProbeWorkspace& ws) {
+  return mask_batch_directory(ws.read(kEngineCalls));
+}
+
 const char* const kFailingEngine = R"(#!/bin/bash
 printf x
 printf 'boom\n' >&2
@@ -74,7 +78,7 @@ TEST(EnsembleProbeSimulation, SimulatedCombinationRunsTheEngineWithTheWrapperOpt
   const std::string out = root + "/out";
   const std::string weather = root + "/ws/input/batch_parameters/weather_files/site.epw";
   const std::string script = root + "/" + kEngineScript;
-  const std::string temp_model = (ws.tmp() / "temp_model.json").string();
+  const std::string temp_model = ws.temp_model();
 
   const ProgramRun run =
       ws.probe_with_tmp({"--simulation", root + "/ws/input/configs/sim.json", out});
@@ -83,7 +87,7 @@ TEST(EnsembleProbeSimulation, SimulatedCombinationRunsTheEngineWithTheWrapperOpt
   EXPECT_EQ(run.err, "");
   const Invocation invocation{root + "/ws/input/configs/sim.json", out,   false, root + "/ws",
                               root + "/ws/input/batch_parameters", "sim", root};
-  EXPECT_EQ(mask_timestamps(run.out),
+  EXPECT_EQ(mask_batch_directory(mask_timestamps(run.out)),
             opening_lines(invocation) + group_start("g", 1, out) +
                 progress_lines(out, 1, 1, "100.0", "g_0", "Processing model") +
                 "Processed weather file: " + weather +
@@ -95,9 +99,9 @@ TEST(EnsembleProbeSimulation, SimulatedCombinationRunsTheEngineWithTheWrapperOpt
                 "[NATIVE_RUNNER] Simulation completed successfully\n" + group_end("g", 1, out) +
                 closing_lines(false));
 
-  EXPECT_EQ(ws.read(kEngineCalls), script + "\n" + temp_model + "\n" + weather +
-                                       "\nsim\n--heat-balance\nWORKSPACE=" + root +
-                                       "/ws\nPWD=" + root + "\n--\n");
+  EXPECT_EQ(engine_calls(ws), script + "\n" + temp_model + "\n" + weather +
+                                  "\nsim\n--heat-balance\nWORKSPACE=" + root + "/ws\nPWD=" + root +
+                                  "\n--\n");
   // Having applied a wrapper, the first zone is the living room.
   const std::string variant = R"({
   "Tariff": {
@@ -136,7 +140,7 @@ TEST(EnsembleProbeSimulation, MissingWrapperFileWarnsTwiceAndRunsWithoutOption) 
   ws.file(kEngineScript, kRecordingEngine);
   ws.config("wrap run.json", R"({"g": {"base_json": ["house"], "weather_files": ["site"]}})");
   const std::string weather = "ws/input/batch_parameters/weather_files/site.epw";
-  const std::string temp_model = (ws.tmp() / "temp_model.json").string();
+  const std::string temp_model = ws.temp_model();
   const std::string missing =
       "WARNING: Wrapper parameter file not found: "
       "ws/input/batch_parameters/model_wrappers/passthrough.json. Defaulting to no CLI flag.\n";
@@ -148,7 +152,7 @@ TEST(EnsembleProbeSimulation, MissingWrapperFileWarnsTwiceAndRunsWithoutOption) 
   EXPECT_EQ(run.err, "");
   Invocation invocation = relative_run(ws, "wrap run");
   invocation.json_only = false;
-  EXPECT_EQ(mask_timestamps(run.out),
+  EXPECT_EQ(mask_batch_directory(mask_timestamps(run.out)),
             opening_lines(invocation) + group_start("g", 1) +
                 progress_lines("out", 1, 1, "100.0", "g_0", "Processing model") +
                 "Processed weather file: " + weather + "\n    " + missing + missing +
@@ -159,8 +163,8 @@ TEST(EnsembleProbeSimulation, MissingWrapperFileWarnsTwiceAndRunsWithoutOption) 
                                  weather + " wrap run []") +
                 "[NATIVE_RUNNER] Simulation completed successfully\n" + group_end("g", 1) +
                 closing_lines(false));
-  EXPECT_EQ(ws.read(kEngineCalls), std::string(kEngineScript) + "\n" + temp_model + "\n" + weather +
-                                       "\nwrap run\nWORKSPACE=ws\nPWD=" + ws.cwd() + "\n--\n");
+  EXPECT_EQ(engine_calls(ws), std::string(kEngineScript) + "\n" + temp_model + "\n" + weather +
+                                  "\nwrap run\nWORKSPACE=ws\nPWD=" + ws.cwd() + "\n--\n");
   EXPECT_EQ(ws.read("out/result_wrap run_g_0/g.json"), kHousePretty);
 }
 
@@ -174,7 +178,7 @@ TEST(EnsembleProbeSimulation, FailingEngineEndsTheBatchWithItsOutput) {
   ws.config("fail.json", R"({"g": {"base_json": ["house"], "weather_files": ["site"],
     "tariff": ["t1", "t2"]}, "h": {"base_json": ["house"]}})");
   const std::string weather = "ws/input/batch_parameters/weather_files/site.epw";
-  const std::string temp_model = (ws.tmp() / "temp_model.json").string();
+  const std::string temp_model = ws.temp_model();
 
   const ProgramRun run = ws.probe_with_tmp({"--simulation", "ws/input/configs/fail.json", "out"});
 
@@ -184,7 +188,7 @@ TEST(EnsembleProbeSimulation, FailingEngineEndsTheBatchWithItsOutput) {
             "Stdout: x\nStderr: boom\n\n");
   Invocation invocation = relative_run(ws, "fail");
   invocation.json_only = false;
-  EXPECT_EQ(mask_timestamps(run.out),
+  EXPECT_EQ(mask_batch_directory(mask_timestamps(run.out)),
             opening_lines(invocation) + group_start("g", 2) +
                 progress_lines("out", 1, 2, "50.0", "g_0", "Processing model") +
                 "Processed weather file: " + weather +
@@ -229,7 +233,7 @@ TEST(EnsembleProbeSimulation, WeatherSkipsWriteTheVariantAndGoOn) {
   EXPECT_EQ(run.err, "");
   Invocation invocation = relative_run(ws, "skip");
   invocation.json_only = false;
-  EXPECT_EQ(mask_timestamps(run.out),
+  EXPECT_EQ(mask_batch_directory(mask_timestamps(run.out)),
             opening_lines(invocation) + group_start("a_unnamed", 2) +
                 progress_lines("out", 1, 2, "50.0", "a_unnamed_0", "Processing model") +
                 "No weather file specified for a_unnamed_0, skipping simulation\n" +
@@ -279,7 +283,8 @@ TEST(EnsembleProbeSimulation, WeatherSkipsWriteTheVariantAndGoOn) {
   EXPECT_FALSE(ws.exists(kEngineCalls));
 }
 
-// The shell is never looked for when the script is missing, and the temporary model stays.
+// The shell is never looked for when the script is missing; the batch's temporary directory goes
+// with the batch.
 TEST(EnsembleProbeSimulation, MissingEngineScriptEndsTheBatch) {
   ProbeWorkspace ws;
   write_house_parameters(ws);
@@ -303,7 +308,7 @@ TEST(EnsembleProbeSimulation, MissingEngineScriptEndsTheBatch) {
             R"("additional_data":{"model_file":"out/result_noengine_g_0/g.json",)"
             R"("weather_file":"ws/input/batch_parameters/weather_files/site.epw"}})"
             "\n");
-  EXPECT_EQ(ws.read("tmp/temp_model.json"), kHousePretty);
+  EXPECT_EQ(ws.tree("tmp"), Tree{});
 }
 
 // The bundled stand-in engine checks its arguments and writes one summary per run.
@@ -327,14 +332,12 @@ TEST(EnsembleProbeSimulation, BundledExampleWorkspaceRunsItsStandInEngine) {
   const std::string tail =
       "\nweather file: ws/input/batch_parameters/weather_files/sample_site.epw\n"
       "config name:  demo_batch\n";
-  EXPECT_EQ(ws.read("ws/engine_runs/demo_batch_run_5.txt"),
+  EXPECT_EQ(mask_batch_directory(ws.read("ws/engine_runs/demo_batch_run_5.txt")),
             "stand-in engine run 5 (no simulation was performed)\nmodel file:   " +
-                (ws.tmp() / "temp_model.json").string() + tail +
-                "options:      (none)\nWORKSPACE:    ws\n");
-  EXPECT_EQ(ws.read("ws/engine_runs/demo_batch_run_6.txt"),
+                ws.temp_model() + tail + "options:      (none)\nWORKSPACE:    ws\n");
+  EXPECT_EQ(mask_batch_directory(ws.read("ws/engine_runs/demo_batch_run_6.txt")),
             "stand-in engine run 6 (no simulation was performed)\nmodel file:   " +
-                (ws.tmp() / "temp_model.json").string() + tail +
-                "options:      --heat-balance\nWORKSPACE:    ws\n");
+                ws.temp_model() + tail + "options:      --heat-balance\nWORKSPACE:    ws\n");
 }
 
 // Run from inside the workspace, the workspace is the empty path: the script is found relative
@@ -347,19 +350,20 @@ TEST(EnsembleProbeSimulation, RunFromInsideTheWorkspaceHandsTheEngineAnEmptyWork
   ws.file(kEngineScript, kRecordingEngine);
   ws.config("inside.json", R"({"g": {"base_json": ["house"], "weather_files": ["site"]}})");
   const std::string weather = "input/batch_parameters/weather_files/site.epw";
-  const std::string temp_model = (ws.tmp() / "temp_model.json").string();
+  const std::string temp_model = ws.temp_model();
 
   const ProgramRun run =
       ws.probe_with_tmp({"--simulation", "input/configs/inside.json", "out"}, "ws");
 
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.err, "");
-  EXPECT_NE(run.out.find("[NATIVE_RUNNER] Executing: /bin/bash src-tauri/resources/run.sh " +
-                         temp_model + " " + weather + " inside []\n"),
+  EXPECT_NE(mask_batch_directory(run.out).find(
+                "[NATIVE_RUNNER] Executing: /bin/bash src-tauri/resources/run.sh " + temp_model +
+                " " + weather + " inside []\n"),
             std::string::npos)
       << run.out;
-  EXPECT_EQ(ws.read(kEngineCalls), "src-tauri/resources/run.sh\n" + temp_model + "\n" + weather +
-                                       "\ninside\nWORKSPACE=\nPWD=" + ws.cwd() + "/ws\n--\n");
+  EXPECT_EQ(engine_calls(ws), "src-tauri/resources/run.sh\n" + temp_model + "\n" + weather +
+                                  "\ninside\nWORKSPACE=\nPWD=" + ws.cwd() + "/ws\n--\n");
   EXPECT_EQ(ws.read("ws/out/result_inside_g_0/g.json"), kHousePretty);
 }
 

@@ -298,7 +298,7 @@ TEST_F(BatchDriverTest, SimulatesEveryVariantWithItsWeatherAndWrapper) {
   EXPECT_EQ(requests[0].arguments,
             (std::vector<std::string>{
                 (workspace() / "src-tauri" / "resources" / "run.sh").string(),
-                (temp() / "temp_model.json").string(), weather, "batch_a", "--heat-balance"}));
+                (temp() / "ensemble_probe-1" / "temp_model.json").string(), weather, "batch_a", "--heat-balance"}));
   EXPECT_EQ(requests[0].added_variable,
             (std::pair<std::string, std::string>{"WORKSPACE", workspace().string()}));
   EXPECT_FALSE(files_.exists(temp() / "temp_model.json"));
@@ -423,14 +423,17 @@ TEST_F(BatchDriverFailureTest, EveryFailingFileCallEndsTheBatchWithItsError) {
       // resolved per combination), control allocation twice
       {FileCall::Read, "read", 11, true},
       // progress: group start, two per combination, group end; simulation progress: two per
-      // combination; the temporary model per combination
-      {FileCall::Write, "write", 10, true},
+      // combination
+      {FileCall::Write, "write", 8, true},
+      // the temporary model per combination
+      {FileCall::CreateNew, "create new", 2, true},
       {FileCall::Replace, "replace", 2, true},
       // BATCH_START, per combination MODEL_START and SIMULATION_SUCCESS, BATCH_COMPLETE
       {FileCall::Append, "append", 6, true},
       // output folder, the log folder before each line, each result folder
       {FileCall::CreateDirectories, "create directories", 9, true},
-      {FileCall::Remove, "remove", 2, false},
+      // the temporary model before and after each run
+      {FileCall::Remove, "remove", 4, false},
   };
   for (const auto& kind : kKinds) {
     seed_batch();

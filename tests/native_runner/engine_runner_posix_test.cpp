@@ -47,8 +47,12 @@ class EngineRunnerTest : public ::testing::Test {
   }
 
   common::Result<void> run_with(const EngineHost& host, const std::string& weather = "w",
-                                CliFlags flags = {}, std::string_view output = "o") {
-    const SimulationRequest request{model_, output, weather, flags, workspace_, "cfg"};
+                                CliFlags flags = {}, std::string_view output = "o",
+                                fs::path model_directory = {}) {
+    if (model_directory.empty()) model_directory = temp_.path();
+    const SimulationRequest request{model_,     output, weather,
+                                    flags,      workspace_, "cfg",
+                                    model_directory};
     return run_simulation(request, EngineServices{out_, system_files(), processes_, host});
   }
 
@@ -140,7 +144,7 @@ TEST_F(EngineRunnerTest, MissingScriptIsReportedBeforeAnyShellSearch) {
   ASSERT_FALSE(result.has_value());
   EXPECT_EQ(result.error().message, "run.sh not found at: " + script_path());
   EXPECT_FALSE(lookup_called_);
-  EXPECT_EQ(temp_.read("temp_model.json"), json_text::to_pretty_json(model_));
+  EXPECT_EQ(temp_.read(temp_model()), json_text::to_pretty_json(model_));
 }
 
 TEST_F(EngineRunnerTest, MissingShellLeavesTheTempModel) {
@@ -163,12 +167,22 @@ TEST_F(EngineRunnerTest, ShellThatCannotStartGivesTheSystemErrorAndLeavesTheTemp
 
 TEST_F(EngineRunnerTest, UnwritableTempDirectoryFailsBeforeTheEngine) {
   write_engine("touch \"$WORKSPACE/ran\"\n");
-  EngineHost broken = host();
-  broken.temp_directory = temp_.path() / "missing";
-  auto result = run_with(broken);
+  auto result = run_with(host(), "w", {}, "o", temp_.path() / "missing");
   ASSERT_FALSE(result.has_value());
   EXPECT_EQ(result.error().message, "No such file or directory (os error 2)");
   EXPECT_FALSE(fs::exists(workspace_ / "ran"));
+}
+
+// Whatever already stands at the model file's name (an earlier run's leftover, or a link) is
+// removed, never written through.
+TEST_F(EngineRunnerTest, LeftoverAtTheModelFileNameIsReplacedNotWrittenThrough) {
+  write_engine("cp \"$1\" \"$WORKSPACE/seen.json\"\n");
+  temp_.write("victim.txt", "keep");
+  fs::create_symlink(temp_.path() / "victim.txt", temp_model());
+  ASSERT_TRUE(run_with(host()).has_value());
+  EXPECT_EQ(temp_.read("victim.txt"), "keep");
+  EXPECT_EQ(root_.read("work space/seen.json"), json_text::to_pretty_json(model_));
+  EXPECT_FALSE(fs::exists(temp_model()));
 }
 
 }  // namespace

@@ -54,4 +54,10 @@ common::Result<void> FailingFiles::remove(const std::filesystem::path& path) con
   return inner_.remove(path);
 }
 
+common::Result<void> FailingFiles::create_new(const std::filesystem::path& path,
+                                              std::string_view contents) const {
+  if (strikes(FileCall::CreateNew)) return common::fail(failure_.error);
+  return inner_.create_new(path, contents);
+}
+
 }  // namespace test_support

@@ -12,7 +12,7 @@
 namespace test_support {
 
 // The kinds of call FailingFiles can make fail.
-enum class FileCall { Read, Write, Replace, Append, CreateDirectories, Remove };
+enum class FileCall { Read, Write, Replace, Append, CreateDirectories, Remove, CreateNew };
 
 // Passes every call to another Files, except that the Nth call (counting from 1) of one chosen
 // kind fails with `error` and changes nothing. With `partial_bytes` set, a failing append first
@@ -40,6 +40,15 @@ class FailingFiles final : public native_runner::Files {
                               std::string_view contents) const override;
   common::Result<void> create_directories(const std::filesystem::path& path) const override;
   common::Result<void> remove(const std::filesystem::path& path) const override;
+  common::Result<void> create_new(const std::filesystem::path& path,
+                                  std::string_view contents) const override;
+  common::Result<std::filesystem::path> create_private_directory(
+      const std::filesystem::path& parent, std::string_view prefix) const override {
+    return inner_.create_private_directory(parent, prefix);
+  }
+  common::Result<void> remove_tree(const std::filesystem::path& path) const override {
+    return inner_.remove_tree(path);
+  }
 
   // How many calls of the chosen kind have been made so far; a test that expects the failure
   // to have been reached checks that this got to `nth`.

@@ -94,6 +94,42 @@ common::Result<void> MemoryFiles::remove(const std::filesystem::path& path) cons
   return {};
 }
 
+common::Result<void> MemoryFiles::create_new(const std::filesystem::path& path,
+                                             std::string_view contents) const {
+  std::scoped_lock lock(mutex_);
+  const std::string name = key(path);
+  if (files_.contains(name) || is_directory_locked(name)) {
+    return std::unexpected(platform::os_error(kFileExists));
+  }
+  if (auto parent = check_parent_locked(name); !parent) return parent;
+  files_[name] = std::string(contents);
+  return {};
+}
+
+common::Result<std::filesystem::path> MemoryFiles::create_private_directory(
+    const std::filesystem::path& parent, std::string_view prefix) const {
+  std::scoped_lock lock(mutex_);
+  if (!is_directory_locked(key(parent))) {
+    return std::unexpected(error_text(missing_folder_error()));
+  }
+  const std::filesystem::path made =
+      std::filesystem::path(key(parent)) /
+      (std::string(prefix) + std::to_string(++private_directories_));
+  directories_.insert(made.generic_string());
+  return made;
+}
+
+common::Result<void> MemoryFiles::remove_tree(const std::filesystem::path& path) const {
+  std::scoped_lock lock(mutex_);
+  const std::string name = key(path);
+  const auto inside = [&name](const std::string& entry) {
+    return entry == name || entry.starts_with(name + "/");
+  };
+  std::erase_if(files_, [&](const auto& entry) { return inside(entry.first); });
+  std::erase_if(directories_, inside);
+  return {};
+}
+
 void MemoryFiles::put(const std::filesystem::path& path, std::string_view contents) const {
   (void)create_directories(std::filesystem::path(key(path)).parent_path());
   std::scoped_lock lock(mutex_);

@@ -28,6 +28,12 @@ class MemoryFiles final : public native_runner::Files {
                               std::string_view contents) const override;
   common::Result<void> create_directories(const std::filesystem::path& path) const override;
   common::Result<void> remove(const std::filesystem::path& path) const override;
+  common::Result<void> create_new(const std::filesystem::path& path,
+                                  std::string_view contents) const override;
+  // Names the directories prefix + "1", prefix + "2", ... in the order they are made.
+  common::Result<std::filesystem::path> create_private_directory(
+      const std::filesystem::path& parent, std::string_view prefix) const override;
+  common::Result<void> remove_tree(const std::filesystem::path& path) const override;
 
   // Test set-up and inspection: put creates the parent folders; text of a missing file is "".
   void put(const std::filesystem::path& path, std::string_view contents) const;
@@ -46,6 +52,7 @@ class MemoryFiles final : public native_runner::Files {
   mutable std::mutex mutex_;
   mutable std::map<std::string, std::string> files_;
   mutable std::set<std::string> directories_;
+  mutable unsigned private_directories_ = 0;
 };
 
 }  // namespace test_support

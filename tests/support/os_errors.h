@@ -20,6 +20,16 @@ inline std::string missing_folder_error() {
 #endif
 }
 
+// The error of creating a file exclusively where something exists: POSIX EEXIST (17), Windows
+// ERROR_FILE_EXISTS (80).
+inline std::string existing_file_error() {
+#ifdef _WIN32
+  return platform::os_error(80).message;
+#else
+  return platform::os_error(17).message;
+#endif
+}
+
 // The error for a path holding a NUL character: POSIX says EINVAL (22), Windows
 // ERROR_INVALID_NAME (123).
 inline std::string invalid_name_error() {

@@ -5,6 +5,8 @@
 //   FAKE_BASH_RECORD      file that receives one argument per line, then "WORKSPACE=<value>"
 //                         ("WORKSPACE unset" when absent); UTF-8, LF line ends
 //   FAKE_BASH_MODEL_COPY  where to copy the file named by argument 2
+//   FAKE_BASH_MODEL_LOG   file to which the bytes of that file and "\n--\n" are appended
+//   FAKE_BASH_SLEEP_MS    milliseconds to wait first, as a real engine takes its time
 //   FAKE_BASH_STDOUT      text written to standard output
 //   FAKE_BASH_STDERR      text written to standard error
 //   FAKE_BASH_EXIT        exit code (decimal, may be negative); 0 when unset
@@ -47,6 +49,30 @@ void write_whole(const std::wstring& path, const std::string& text) {
   CloseHandle(file);
 }
 
+std::string read_whole(const std::wstring& path) {
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "<unreadable>";
+  std::string text;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+    text.append(buffer, read);
+  }
+  CloseHandle(file);
+  return text;
+}
+
+void append_whole(const std::wstring& path, const std::string& text) {
+  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
 void write_stream(DWORD which, const std::wstring& text) {
   const std::string bytes = utf8(text);
   DWORD written = 0;
@@ -57,6 +83,7 @@ void write_stream(DWORD which, const std::wstring& text) {
 
 int wmain(int argc, wchar_t** argv) {
   std::wstring value;
+  if (variable(L"FAKE_BASH_SLEEP_MS", value)) Sleep(std::wcstoul(value.c_str(), nullptr, 10));
   if (variable(L"FAKE_BASH_RECORD", value)) {
     std::string record;
     for (int i = 1; i < argc; ++i) record += utf8(argv[i]) + "\n";
@@ -67,6 +94,9 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (argc > 2 && variable(L"FAKE_BASH_MODEL_COPY", value)) {
     CopyFileW(argv[2], value.c_str(), FALSE);
+  }
+  if (argc > 2 && variable(L"FAKE_BASH_MODEL_LOG", value)) {
+    append_whole(value, read_whole(argv[2]) + "\n--\n");
   }
   if (variable(L"FAKE_BASH_STDOUT", value)) write_stream(STD_OUTPUT_HANDLE, value);
   if (variable(L"FAKE_BASH_STDERR", value)) write_stream(STD_ERROR_HANDLE, value);

@@ -11,7 +11,10 @@ any case failed.
 
 import os
 import pathlib
+import re
+import resource
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -51,13 +54,22 @@ def wine_env():
     return env
 
 
-def wine(program, args, env=None, cwd=None, timeout=180):
+def wine(program, args, env=None, cwd=None, timeout=180, file_size_limit=None):
+    """Runs a program under Wine. With file_size_limit (bytes), its writes past that size fail
+    part-way as on a full disk (the Linux limit, with SIGXFSZ ignored)."""
     full_env = wine_env()
     full_env.update(env or {})
+
+    def lower_file_size_limit():
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        hard = resource.getrlimit(resource.RLIMIT_FSIZE)[1]
+        resource.setrlimit(resource.RLIMIT_FSIZE, (file_size_limit, hard))
+
     # Files, not pipes: a Wine service started on the way would inherit a pipe and keep it open.
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         done = subprocess.run([WINE, str(program), *args], env=full_env, cwd=cwd,
-                              stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=timeout)
+                              stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=timeout,
+                              preexec_fn=lower_file_size_limit if file_size_limit else None)
         out.seek(0)
         err.seek(0)
         return Run(done.returncode, out.read().decode("utf-8", "replace"),
@@ -263,10 +275,23 @@ SPLICE_CASES = [
 # ---------------------------------------------------------------------------------------------
 # ensemble_probe
 
-def temp_model_path():
+def temp_directory():
     # The Windows temporary directory of the prefix's user, who is named after the Linux user.
     import getpass
-    return f"C:\\users\\{getpass.getuser()}\\Temp\\temp_model.json"
+    return f"C:\\users\\{getpass.getuser()}\\Temp"
+
+
+def temp_model_path():
+    """The model file in a batch's own temporary directory, as mask_batch_directory shows it."""
+    return temp_directory() + "\\ensemble_probe-<ID>\\temp_model.json"
+
+
+def mask_batch_directory(text):
+    return re.sub(r"ensemble_probe-[A-Za-z0-9]{6}", "ensemble_probe-<ID>", text)
+
+
+def batch_directories():
+    return sorted(p.name for p in unix_path(temp_directory()).glob("ensemble_probe-*"))
 
 
 def make_workspace(root, cli_flag="--heat-balance", group="g", base="base"):
@@ -380,7 +405,7 @@ def case_probe_simulation_with_bash_at_fixed_place(t):
     run = simulate(t, root)
     expect_eq((run.code, run.err), (0, ""), f"exit and stderr, {run}")
     weather = root + "\\input/batch_parameters\\weather_files\\site weather.epw"
-    expect_in_order(run.out, [
+    expect_in_order(mask_batch_directory(run.out), [
         "[ensemble_probe] Using workspace: C:\\my ws\n",
         f"Processed weather file: {weather}\n",
         "Running simulation for g_0 with weather file: site weather.epw and wrapper: passthrough "
@@ -394,10 +419,11 @@ def case_probe_simulation_with_bash_at_fixed_place(t):
         "[NATIVE_RUNNER] Simulation completed successfully\n",
         "Batch run complete.\n",
         "[ensemble_probe] Native batch completed successfully (simulation mode)\n"], "stdout")
-    expect_eq(read(RECORD).split("\n"), expected_engine_arguments(root, ["--heat-balance"]),
+    expect_eq(mask_batch_directory(read(RECORD)).split("\n"),
+              expected_engine_arguments(root, ["--heat-balance"]),
               "engine argument vector and WORKSPACE")
     expect_eq(read(MODEL_COPY), VARIANT, "temporary model file as the engine saw it")
-    expect_true(not unix_path(temp_model_path()).exists(), "temporary model file deleted")
+    expect_eq(batch_directories(), [], "batch temporary directory removed")
     remove_all_bash()
     remove(root)
 
@@ -410,10 +436,10 @@ def case_probe_simulation_finds_bash_through_where(t):
     place_bash(t, PATH_BASH_DIR + "\\bash.exe")
     run = simulate(t, root, path=PATH_BASH_DIR)
     expect_eq((run.code, run.err), (0, ""), f"exit and stderr, {run}")
-    expect_in_order(run.out, [
+    expect_in_order(mask_batch_directory(run.out), [
         f"[NATIVE_RUNNER] Executing: {PATH_BASH_DIR}\\bash.exe {root}\\src-tauri\\resources\\"
         f"run.sh {temp_model_path()} ", " run1 []\n"], "stdout")
-    expect_eq(read(RECORD).split("\n"), expected_engine_arguments(root, []),
+    expect_eq(mask_batch_directory(read(RECORD)).split("\n"), expected_engine_arguments(root, []),
               "four arguments without options")
     remove_all_bash()
     remove(root)
@@ -429,8 +455,7 @@ def case_probe_simulation_without_bash(t):
     expect_true(run.err.startswith(
         "[ensemble_probe] Native batch failed: Shell command error: Git Bash not found. Please "
         "install Git for Windows to run batch simulations.\n\nDownload from: "), run.err)
-    expect_true(unix_path(temp_model_path()).exists(), "temporary model file stays")
-    remove(temp_model_path())
+    expect_eq(batch_directories(), [], "batch temporary directory removed on failure")
     remove(root)
 
 
@@ -446,7 +471,7 @@ def case_probe_simulation_failure_text(t):
               "Some(3)\nStdout: x\nStderr: \n", "stderr")
     errors = read(root + "\\out\\logs\\errors\\batch_errors_native_test.jsonl")
     expect_true('"error_code":"SIMULATION_FAILED"' in errors, errors)
-    expect_true(not unix_path(temp_model_path()).exists(), "temporary model file deleted")
+    expect_eq(batch_directories(), [], "batch temporary directory removed")
     run = simulate(t, root, exit_code=4294967295, stderr="\u00e9 broke\r\n")
     expect_eq(run.err, "[ensemble_probe] Native batch failed: Simulation failed. Exit code: "
               "Some(-1)\nStdout: \nStderr: \u00e9 broke\r\n\n", "stderr of the second run")
@@ -486,6 +511,30 @@ def case_probe_appends_while_logs_are_held_open(t):
     remove("C:\\e2e")
 
 
+def case_probe_log_append_failing_part_way_leaves_whole_lines(t):
+    root = "C:\\ws"
+    remove(root)
+    make_workspace(root)
+    log = root + "\\out\\logs\\processing\\batch_processing_native_test.log"
+    # An earlier run's lines fill the log to just below the limit; the next line fits only
+    # part-way.
+    limit = 64 * 1024
+    earlier = ("x" * 99 + "\n") * ((limit - 100) // 100)
+    write(log, earlier)
+    run = wine(t.probe, [root + "\\input\\configs\\run1.json", root + "\\out"],
+               file_size_limit=len(earlier) + 40)
+    expect_eq(run.code, 1, f"exit, {run}")
+    expect_true(run.err.startswith("[ensemble_probe] Native batch failed: ") and
+                "(os error " in run.err, run.err)
+    expect_true(read(log) == earlier, "the log keeps exactly the earlier lines")
+    run = wine(t.probe, [root + "\\input\\configs\\run1.json", root + "\\out"])
+    expect_eq((run.code, run.err), (0, ""), f"exit and stderr without the limit, {run}")
+    added = read(log)[len(earlier):].split("\n")
+    expect_true(added[0].startswith('{"timestamp":') and '"BATCH_START"' in added[0],
+                f"the next run's first line starts whole: {added[0]!r}")
+    remove(root)
+
+
 def case_probe_non_ascii_workspace(t):
     root = "C:\\w\u00e9 \u6771"
     group = "g\u00e9 \u6771"
@@ -499,11 +548,53 @@ def case_probe_non_ascii_workspace(t):
                               f"[SIMULATION] Starting simulation for {group}_0\n",
                               f"[NATIVE_RUNNER] Output path: {root}\\out\\result_run1_{group}_0\n"],
                     "stdout")
-    expect_eq(read(RECORD).split("\n"), expected_engine_arguments(root, ["--heat-balance"]),
+    expect_eq(mask_batch_directory(read(RECORD)).split("\n"),
+              expected_engine_arguments(root, ["--heat-balance"]),
               "engine argument vector and WORKSPACE")
     expect_eq(read(f"{root}\\out\\result_run1_{group}_0\\{group}.json"), VARIANT, "variant file")
     remove_all_bash()
     remove(root)
+
+
+def case_probe_concurrent_batches_simulate_their_own_models(t):
+    # Two configurations started at once by one user share the temporary directory.
+    root = "C:\\ws"
+    remove(root)
+    remove("C:\\e2e")
+    make_workspace(root)
+    params = root + "\\input\\batch_parameters"
+    for name in ("t1", "t2", "t3"):
+        write(params + f"\\tariff\\{name}.json", f'{{"Tariff": {{"plan": "{name}"}}}}')
+    for config, base in (("a", "base"), ("b", "other")):
+        write(root + f"\\input\\configs\\{config}.json",
+              f'{{"g": {{"base_json": ["{base}"], "weather_files": ["site"], '
+              f'"tariff": ["t1", "t2", "t3"]}}}}')
+    write(params + "\\base_json\\other.json", '{"other": true}')
+    remove_all_bash()
+    place_bash(t, FIXED_BASH)
+    unix_path("C:\\e2e").mkdir(parents=True)
+    runs = {}
+    for config in ("a", "b"):
+        env = wine_env()
+        env.update({"FAKE_BASH_MODEL_LOG": f"C:\\e2e\\{config}.log",
+                    "FAKE_BASH_SLEEP_MS": "400"})
+        runs[config] = subprocess.Popen(
+            [WINE, str(t.probe), "--simulation", f"{root}\\input\\configs\\{config}.json",
+             f"{root}\\out_{config}"], env=env, stdin=subprocess.DEVNULL,
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    for config, process in runs.items():
+        expect_eq(process.wait(timeout=180), 0, f"exit of batch {config}")
+    seen = {}
+    for config in ("a", "b"):
+        variants = "".join(read(f"{root}\\out_{config}\\result_{config}_g_{i}\\g.json") +
+                           "\n--\n" for i in range(3))
+        seen[config] = read(f"C:\\e2e\\{config}.log")
+        expect_eq(seen[config], variants, f"models the engine saw in batch {config}")
+    expect_true(seen["a"] != seen["b"], "the batches simulate different models")
+    expect_eq(batch_directories(), [], "both batch temporary directories removed")
+    remove_all_bash()
+    remove(root)
+    remove("C:\\e2e")
 
 
 PROBE_CASES = [
@@ -515,7 +606,9 @@ PROBE_CASES = [
     case_probe_simulation_without_bash,
     case_probe_simulation_failure_text,
     case_probe_appends_while_logs_are_held_open,
+    case_probe_log_append_failing_part_way_leaves_whole_lines,
     case_probe_non_ascii_workspace,
+    case_probe_concurrent_batches_simulate_their_own_models,
 ]
 
 

@@ -13,6 +13,7 @@
 #include "platform/console.h"
 #include "platform/file_system.h"
 #include "platform/memory_reuse.h"
+#include "platform/os_error.h"
 
 namespace {
 
@@ -93,7 +94,7 @@ int main(int argc, char** argv) {
   } catch (const std::bad_alloc&) {
     // A document too large for memory ends the batch like any failed read, not with an abort.
     const auto code = std::make_error_code(std::errc::not_enough_memory);
-    outcome = common::fail(code.message() + " (os error " + std::to_string(code.value()) + ")");
+    outcome = std::unexpected(platform::os_error(code));
   }
   std::cout.flush();
   if (!outcome) {

@@ -16,6 +16,7 @@
 #include "platform/command_line.h"
 #include "platform/console.h"
 #include "platform/file_system.h"
+#include "platform/os_error.h"
 
 namespace {
 
@@ -88,7 +89,7 @@ int main(int argc, char* argv[]) {
   } catch (const std::bad_alloc&) {
     // A document too large for memory is a failed read, reported like any other, not a crash.
     const auto code = std::make_error_code(std::errc::not_enough_memory);
-    result = common::fail(code.message() + " (os error " + std::to_string(code.value()) + ")");
+    result = std::unexpected(platform::os_error(code));
   }
   if (!result) {
     std::cerr << "Error: " << result.error().message << '\n';

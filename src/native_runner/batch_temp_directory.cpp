@@ -1,0 +1,30 @@
+#include "native_runner/batch_temp_directory.h"
+
+#include <utility>
+
+namespace native_runner {
+
+BatchTempDirectory::BatchTempDirectory(const Files& files, std::filesystem::path parent)
+    : files_(files), parent_(std::move(parent)) {}
+
+BatchTempDirectory::~BatchTempDirectory() { (void)remove(); }
+
+common::Result<std::filesystem::path> BatchTempDirectory::path() {
+  const std::lock_guard lock(mutex_);
+  if (!path_) {
+    auto created = files_.create_private_directory(parent_, kPrefix);
+    if (!created) return std::unexpected(created.error());
+    path_ = std::move(*created);
+  }
+  return *path_;
+}
+
+common::Result<void> BatchTempDirectory::remove() {
+  const std::lock_guard lock(mutex_);
+  if (!path_) return {};
+  auto removed = files_.remove_tree(*path_);
+  if (removed) path_.reset();
+  return removed;
+}
+
+}  // namespace native_runner
