@@ -98,6 +98,7 @@ std::string render_error_line(const ErrorEntry& error) {
   // A message may carry the engine's own output; the view keeps to one line per error.
   std::replace(line.begin(), line.end(), '\n', ' ');
   std::replace(line.begin(), line.end(), '\r', ' ');
+  while (!line.empty() && line.back() == ' ') line.pop_back();
   return line;
 }
 
