@@ -148,6 +148,8 @@ BatchSummary summarize(const std::string& output_dir, const std::vector<JobState
                    [](const Combination& a, const Combination& b) {
                      return a.started.value_or(0) < b.started.value_or(0);
                    });
+  // A batch that ran any simulation is not a variants-only batch, whatever else it logged.
+  summary.json_only = summary.json_only && summary.counts.succeeded == 0;
   summary.state = overall_state(jobs, summary.counts);
   estimate_pace(summary, jobs, all);
   return summary;

@@ -100,7 +100,7 @@ std::string histogram(const std::vector<std::int64_t>& durations) {
   const int bar_width = kChartWidth / bins;
   std::string out = fmt::format(
       "<svg id=\"histogram\" width=\"{}\" height=\"{}\">\n",
-      kChartWidth, kChartHeight + 20);
+      kChartWidth, kChartHeight + 34);
   for (int i = 0; i < bins; ++i) {
     const int height = counts[i] * kChartHeight / most;
     const std::int64_t from = low + i * bin_width;
@@ -108,10 +108,14 @@ std::string histogram(const std::vector<std::int64_t>& durations) {
     const std::string range = bin_width == 1 ? format_span(from)
                                              : format_span(from) + "-" + format_span(to);
     out += fmt::format(
-        "<rect class=\"bar\" x=\"{}\" y=\"{}\" width=\"{}\" height=\"{}\" fill=\"#3b7dd8\">"
+        "<rect class=\"bar\" x=\"{}\" y=\"{}\" width=\"{}\" height=\"{}\" fill=\"#6c5fb5\">"
         "<title>{}: {} run(s)</title></rect>\n<text x=\"{}\" y=\"{}\">{}</text>\n",
-        i * bar_width + 1, kChartHeight - height, bar_width - 2, height, range, counts[i],
-        i * bar_width + 2, kChartHeight + 14, range);
+        i * bar_width + 1, kChartHeight + 14 - height, bar_width - 2, height, range, counts[i],
+        i * bar_width + 2, kChartHeight + 28, range);
+    if (counts[i] > 0) {
+      out += fmt::format("<text x=\"{}\" y=\"{}\">{}</text>\n", i * bar_width + 4,
+                         kChartHeight + 11 - height, counts[i]);
+    }
   }
   return out + "</svg>\n";
 }
