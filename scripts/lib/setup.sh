@@ -30,7 +30,11 @@ ensure_packages() {
 }
 
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libspdlog-dev libfmt-dev
-                libgtest-dev googletest libbenchmark-dev python3)
+                libgtest-dev googletest libbenchmark-dev python3 zlib1g-dev)
+
+# The monitor's end-to-end tests: a real terminal to watch it in, and a browser that renders the
+# HTML report for a screenshot. Without them those tests are skipped, saying so.
+WATCH_TEST_PACKAGES=(tmux chromium)
 
 # The fuzz targets need Clang and its libFuzzer runtime; Clang 16 is the first that can use the
 # standard library's std::expected (see cmake/Fuzzing.cmake).

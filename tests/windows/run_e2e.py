@@ -9,6 +9,7 @@ made. Prints one line per case and ends with "N passed, M failed"; the exit stat
 any case failed.
 """
 
+import json
 import os
 import pathlib
 import re
@@ -126,6 +127,7 @@ class Pass:
         self.source = pathlib.Path(source_dir).resolve()
         self.splice = self.build / "envelope_splice.exe"
         self.probe = self.build / "ensemble_probe.exe"
+        self.watch = self.build / "ensemble_watch.exe"
         self.helpers = self.build / "tests" / "windows"
         self.passed = 0
         self.failed = []
@@ -612,13 +614,59 @@ PROBE_CASES = [
 ]
 
 
+# ---------------------------------------------------------------------------------------------
+# ensemble_watch
+
+def case_watch_once_and_json_on_finished_batches(t):
+    """A finished batch without failures, then one whose simulation failed: the plain line (not a
+    console), the JSON document, the report, and the exit status of each."""
+    root = "C:\\ws \u00e9"
+    remove(root)
+    make_workspace(root)
+    remove_all_bash()
+    run = wine(t.probe, [root + "\\input\\configs\\run1.json", root + "\\out"])
+    expect_eq(run.code, 0, f"JSON-only batch, {run}")
+    run = wine(t.watch, ["--once", "--report", root + "\\report.html", root + "\\out"])
+    expect_eq((run.code, run.err), (0, ""), f"--once exit and stderr, {run}")
+    expect_eq(run.out, "[complete] 1/1 done (100%): written 1, skipped 0, failed 0\n", "--once")
+    page = read(root + "\\report.html")
+    expect_true('<div class="cell written" title="g_0 - written"></div>' in page, page)
+    run = wine(t.watch, ["--json", root + "\\out"])
+    expect_eq(run.code, 0, f"--json exit, {run}")
+    document = json.loads(run.out)
+    expect_eq((document["state"], document["counts"]["written"], document["output_dir"]),
+              ("complete", 1, root + "\\out"), "--json facts")
+
+    place_bash(t, FIXED_BASH)
+    run = simulate(t, root, exit_code=3)
+    expect_eq(run.code, 1, f"failing simulation batch, {run}")
+    run = wine(t.watch, ["--once", root + "\\out"])
+    expect_eq(run.code, 1, f"--once exit after a failure, {run}")
+    expect_in_order(run.out, ["  SIMULATION_FAILED g_0: Simulation failed: Simulation failed. "
+                              "Exit code: Some(3)",
+                              "[failed] 1/1 done (100%): succeeded 0, skipped 0, failed 1, "
+                              "running 0"], "--once after a failure")
+    run = wine(t.watch, ["--json", root + "\\out"])
+    expect_eq((run.code, json.loads(run.out)["state"]), (1, "failed"), "--json after a failure")
+    run = wine(t.watch, ["--once", root + "\\missing"])
+    expect_eq((run.code, run.err), (2, f"[ensemble_watch] No such directory: {root}\\missing\n"),
+              "missing directory")
+    remove_all_bash()
+    remove(root)
+
+
+WATCH_CASES = [
+    case_watch_once_and_json_on_finished_batches,
+]
+
+
 def main():
     build_dir, source_dir = sys.argv[1], sys.argv[2]
     t = Pass(build_dir, source_dir)
     # Wine's own "where" is a stub that finds nothing; ours searches PATH like Windows' does.
     shutil.copyfile(t.helpers / "fake_where.exe",
                     DRIVE_C / "windows" / "system32" / "where.exe")
-    cases = SPLICE_CASES + (PROBE_CASES if probe_is_built(t) else [])
+    cases = SPLICE_CASES + (PROBE_CASES + WATCH_CASES if probe_is_built(t) else [])
     return 0 if t.run(cases) else 1
 
 
