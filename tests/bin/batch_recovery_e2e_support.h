@@ -5,13 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bin/ensemble_probe_e2e_support.h"
 #include "common/sha256.h"
+#include "native_runner/simulation_outcome.h"
 
 namespace probe_e2e {
 
@@ -100,6 +104,44 @@ inline std::vector<std::string> models_with(const std::vector<EngineRun>& runs,
     if (run.what == what) models.push_back(run.model);
   }
   return models;
+}
+
+// Runs started by a program that was killed carry on as orphans; wait until every logged start has
+// its end, so a later run's log is not mixed with theirs.
+inline void wait_for_engines(const ProbeWorkspace& ws) {
+  for (int attempt = 0; attempt < 500; ++attempt) {
+    if (!ws.exists(kEngineRuns)) return;
+    const std::string log = ws.read(kEngineRuns);
+    std::size_t starts = 0, ends = 0;
+    std::istringstream lines(log);
+    std::string what, hash;
+    while (lines >> what >> hash) (what == "start" ? starts : ends)++;
+    if (starts == ends) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ADD_FAILURE() << "engine runs still going after 5 s";
+}
+
+// The models whose result directory holds an outcome record that describes its variant file as
+// it is now: the record's own fingerprint holds and its variant hash is that of the file.
+inline std::set<std::string> models_with_valid_outcome(const ProbeWorkspace& ws,
+                                                       const std::string& config_name = "sim") {
+  std::set<std::string> models;
+  for (const auto& model : kRecoveryModels) {
+    const std::string dir = "out/result_" + config_name + "_" + model + "/";
+    if (!ws.exists(dir + "simulation_outcome.json") || !ws.exists(dir + "g.json")) continue;
+    const auto outcome = native_runner::parse_outcome(ws.read(dir + "simulation_outcome.json"));
+    if (outcome && outcome->fingerprint == native_runner::outcome_fingerprint(outcome->inputs) &&
+        outcome->inputs.model_name == model &&
+        outcome->inputs.variant_sha256 == common::sha256_hex(ws.read(dir + "g.json"))) {
+      models.insert(model);
+    }
+  }
+  return models;
+}
+
+inline std::multiset<std::string> as_multiset(const std::vector<std::string>& models) {
+  return {models.begin(), models.end()};
 }
 
 }  // namespace probe_e2e
