@@ -89,12 +89,25 @@ def release_requeued(task):
     expect_eq(update.code, 0, f"scontrol update {task}: {update.err}")
 
 
-def wait_for(condition, what, seconds=JOB_SECONDS):
+def wait_while_queued(job_id, condition, what, seconds=JOB_SECONDS):
+    """Waits for condition() while the job has tasks queued or running."""
     deadline = time.monotonic() + seconds
     while not condition():
+        if not run(["squeue", "-h", "-j", job_id, "-o", "%i"]).out.strip():
+            raise AssertionError(f"job {job_id} ended before {what}: {job_states(job_id)}")
         if time.monotonic() > deadline:
             raise AssertionError(f"timed out waiting for {what}")
         time.sleep(0.1)
+
+
+def expect_states(job_id, expected, output):
+    """Waits for the job; on other end states shows what the tasks printed."""
+    states = wait_for_job(job_id)
+    if states != expected:
+        printed = "".join(f"--- {path.name}\n{path.read_text()[-2000:]}"
+                          for path in sorted((output / "slurm").glob(f"job_{job_id}_*.out")))
+        raise AssertionError(f"states of job {job_id}:\n  expected {expected!r}\n"
+                             f"  actual   {states!r}\n{printed}")
 
 
 # ---------------------------------------------------------------------------------------------
@@ -345,7 +358,7 @@ def case_shards_together_match_the_single_process_run(t):
     submitted, job_id = t.submit(["3", config, output, "--simulation"],
                                  env={"ENSEMBLE_PROBE": str(t.probe)})
     expect_eq(submitted.code, 0, f"submit {submitted!r}")
-    expect_eq(wait_for_job(job_id), {0: "COMPLETED", 1: "COMPLETED", 2: "COMPLETED"}, "states")
+    expect_states(job_id, {0: "COMPLETED", 1: "COMPLETED", 2: "COMPLETED"}, output)
 
     expect_eq(variant_files(output), variants, "variant files of all shards")
     expect_eq(successes(output, 3), collections.Counter(models), "successes over all shards")
@@ -371,9 +384,10 @@ def case_cancelled_shard_resumes_without_redoing_finished_work(t):
     submitted, job_id = t.submit(["3", config, output, "--simulation"], env=env)
     expect_eq(submitted.code, 0, f"submit {submitted!r}")
     # Shard 1 has two combinations; cancel it while the engine runs on the second.
-    wait_for(lambda: successes(output, 3)[models[1]] == 1, "shard 1's first combination")
+    wait_while_queued(job_id, lambda: successes(output, 3)[models[1]] == 1,
+                      "shard 1's first combination")
     expect_eq(run(["scancel", f"{job_id}_1"]).code, 0, "scancel")
-    expect_eq(wait_for_job(job_id), {0: "COMPLETED", 1: "CANCELLED", 2: "COMPLETED"}, "states")
+    expect_states(job_id, {0: "COMPLETED", 1: "CANCELLED", 2: "COMPLETED"}, output)
     cancelled = events(shard_log(output, 1, 3))
     expect_eq([e["event_type"] for e in cancelled if e["model_name"] == models[4]],
               ["MODEL_START"], "the combination under way when the shard was cancelled")
@@ -381,7 +395,7 @@ def case_cancelled_shard_resumes_without_redoing_finished_work(t):
     submitted, rerun_id = t.submit(["3", config, output, "--simulation", "--resume", "--",
                                     "--array=1"], env=env)
     expect_eq(submitted.code, 0, f"resubmit {submitted!r}")
-    expect_eq(wait_for_job(rerun_id), {1: "COMPLETED"}, "states of the rerun")
+    expect_states(rerun_id, {1: "COMPLETED"}, output)
     rerun = events(shard_log(output, 1, 3))[len(cancelled):]
     expect_eq([(e["event_type"], e["model_name"]) for e in rerun
                if e["event_type"] in ("RESUME_SKIP", "SIMULATION_SUCCESS")],
