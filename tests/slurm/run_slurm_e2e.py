@@ -274,6 +274,8 @@ def case_submit_refuses_bad_input(t):
          "submit: --jobs must be a whole number from 1, got 'x'\n"),
         (["3", config, "out", "--jobs=0"], {},
          "submit: --jobs must be a whole number from 1, got '0'\n"),
+        (["3", config, "out", "--jobs", "auto"], {},
+         "submit: --jobs must be a whole number from 1, got 'auto'\n"),
         (["3", config, "out", "--shard", "1/3"], {},
          "submit: the shard of each task is set here; do not pass --shard\n"),
         (["3", config, "out"], {"ENSEMBLE_PROBE": str(folder / "missing")},
