@@ -10,40 +10,15 @@
 
 #include "platform/file_system.h"
 #include "support/os_errors.h"
-#include "support/temp_dir.h"
+#include "support/parameter_dir_test.h"
 
 namespace native_runner {
 namespace {
 
 namespace fs = std::filesystem;
-using FileMap = std::map<std::string, std::string>;
+using FileMap = test_support::ParameterDirTest::FileMap;
 
-// Expected console text names paths under the base directory; "{weather}" and "{wrappers}" stand
-// for those directories, with the platform's trailing separator.
-class WrapperChoice : public ::testing::Test {
- protected:
-  fs::path base() const { return dir_.path() / "batch_parameters"; }
-
-  void write_all(const FileMap& files) const {
-    for (const auto& [relative, contents] : files)
-      dir_.write(fs::path("batch_parameters") / relative, contents);
-  }
-
-  std::string expand(std::string text) const {
-    replace(text, "{weather}", platform::path_text(base() / "weather_files" / ""));
-    replace(text, "{wrappers}", platform::path_text(base() / "model_wrappers" / ""));
-    return text;
-  }
-
- private:
-  static void replace(std::string& text, const std::string& from, const std::string& to) {
-    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-      text.replace(at, from.size(), to);
-    }
-  }
-
-  test_support::TempDir dir_;
-};
+class WrapperChoice : public test_support::ParameterDirTest {};
 
 struct WrapperRow {
   const char* name;
