@@ -8,6 +8,10 @@
 //   FAKE_BASH_STDOUT      text written to standard output
 //   FAKE_BASH_STDERR      text written to standard error
 //   FAKE_BASH_EXIT        exit code (decimal, may be negative); 0 when unset
+//   FAKE_BASH_PID_FILE    file that receives this process's id, one line per process
+//   FAKE_BASH_CHILD       when set, starts one more copy of itself (without this variable) that
+//                         stands for a process the engine started
+//   FAKE_BASH_SLEEP_MS    milliseconds to wait before ending (after the child, if any, started)
 #include <windows.h>
 
 #include <cstdio>
@@ -47,6 +51,31 @@ void write_whole(const std::wstring& path, const std::string& text) {
   CloseHandle(file);
 }
 
+void append_line(const std::wstring& path, const std::string& text) {
+  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  const std::string line = text + "\n";
+  DWORD written = 0;
+  WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+void start_copy_of_self() {
+  SetEnvironmentVariableW(L"FAKE_BASH_CHILD", nullptr);
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(self) + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (CreateProcessW(self, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                     &process)) {
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+}
+
 void write_stream(DWORD which, const std::wstring& text) {
   const std::string bytes = utf8(text);
   DWORD written = 0;
@@ -68,8 +97,13 @@ int wmain(int argc, wchar_t** argv) {
   if (argc > 2 && variable(L"FAKE_BASH_MODEL_COPY", value)) {
     CopyFileW(argv[2], value.c_str(), FALSE);
   }
+  if (variable(L"FAKE_BASH_PID_FILE", value)) {
+    append_line(value, std::to_string(GetCurrentProcessId()));
+  }
+  if (variable(L"FAKE_BASH_CHILD", value)) start_copy_of_self();
   if (variable(L"FAKE_BASH_STDOUT", value)) write_stream(STD_OUTPUT_HANDLE, value);
   if (variable(L"FAKE_BASH_STDERR", value)) write_stream(STD_ERROR_HANDLE, value);
+  if (variable(L"FAKE_BASH_SLEEP_MS", value)) Sleep(std::wcstoul(value.c_str(), nullptr, 10));
   if (!variable(L"FAKE_BASH_EXIT", value)) return 0;
   // Accepts 4294967295 as well as -1: both are the same 32-bit exit status.
   return static_cast<int>(std::wcstoll(value.c_str(), nullptr, 10));
