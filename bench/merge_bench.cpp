@@ -7,7 +7,7 @@
 #include "bench_fixture.h"
 #include "model_editing/fabric_parameters.h"
 #include "model_editing/system_parameter.h"
-#include "native_runner/zone_allocation.h"
+#include "native_runner/zone_allocation_files.h"
 #include "parameter_generator.h"
 
 namespace {
@@ -45,7 +45,8 @@ void BM_ApplyZoneAllocations(benchmark::State& state) {
   const Json allocations = bench::make_zone_allocations(names);
   const auto dir = bench::base_params_dir();
   for (auto _ : state) {
-    benchmark::DoNotOptimize(native_runner::apply_zone_allocations(model, allocations, dir));
+    benchmark::DoNotOptimize(
+        native_runner::apply_zone_allocations(model, allocations, dir, native_runner::system_files()));
   }
 }
 BENCHMARK(BM_ApplyZoneAllocations);

@@ -6,7 +6,7 @@
 
 #include "fuzz_support.h"
 #include "model_editing/system_parameter.h"
-#include "native_runner/variant_finishing.h"
+#include "model_editing/variant_finishing.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!model->is_object()) require(merged == *model, "a model that is not an object stays");
     require_writable(merged, "system merge leaves a writable model");
     if (!applied) continue;
-    native_runner::finish_variant(merged, {std::string(key)});
+    model_editing::finish_variant(merged, {std::string(key)});
     require_writable(merged, "finishing leaves a writable model");
   }
   return 0;

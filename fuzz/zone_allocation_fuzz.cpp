@@ -10,7 +10,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "native_runner/zone_allocation.h"
+#include "native_runner/zone_allocation_files.h"
 
 namespace {
 
@@ -66,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   Json allocated = *variant;
-  const auto outcome = native_runner::apply_zone_allocations(allocated, *allocations, base.path());
+  const auto outcome = native_runner::apply_zone_allocations(allocated, *allocations, base.path(),
+                                                            native_runner::system_files());
   if (outcome) require_writable(allocated, "zone allocations leave a writable variant");
   if (!allocations->is_object()) {
     require(outcome.has_value() && allocated == *variant,

@@ -14,9 +14,14 @@ common::Result<std::string> read_text_file(const std::filesystem::path& path) {
 }
 
 common::Result<Json> read_json_file(const std::filesystem::path& path) {
-  const auto text = read_text_file(path);
-  if (!text) return std::unexpected(text.error());
-  return parse_utf8_json(*text);
+  const auto bytes = platform::read_file(path);
+  if (!bytes) return std::unexpected(bytes.error());
+  return parse_json_file_text(*bytes);
+}
+
+common::Result<Json> parse_json_file_text(std::string_view bytes) {
+  if (!common::is_valid_utf8(bytes)) return common::fail("stream did not contain valid UTF-8");
+  return parse_utf8_json(bytes);
 }
 
 }  // namespace json_text

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "json/json.h"
@@ -31,6 +32,27 @@ inline Json* find_object_member(Json& object, std::string_view name) {
 inline const Json* find_object_member(const Json& object, std::string_view name) {
   const Json* member = find_member(object, name);
   return member != nullptr && member->is_object() ? member : nullptr;
+}
+
+// Like find_member, but only a member whose value is an array counts.
+inline const Json* find_array_member(const Json& object, std::string_view name) {
+  const Json* member = find_member(object, name);
+  return member != nullptr && member->is_array() ? member : nullptr;
+}
+
+// The text of the member `name` when its value is a string; nullptr otherwise.
+inline const std::string* find_string_member(const Json& object, std::string_view name) {
+  const Json* member = find_member(object, name);
+  return member != nullptr && member->is_string() ? &member->get_ref<const std::string&>()
+                                                  : nullptr;
+}
+
+// The text of the first element of the array member `name`, when there is one and it is a
+// string; nullptr otherwise.
+inline const std::string* find_first_string(const Json& object, std::string_view name) {
+  const Json* array = find_array_member(object, name);
+  if (array == nullptr || array->empty() || !array->front().is_string()) return nullptr;
+  return &array->front().get_ref<const std::string&>();
 }
 
 }  // namespace json_text

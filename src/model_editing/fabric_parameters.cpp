@@ -2,8 +2,9 @@
 
 #include <utility>
 
-#include "model_editing/fabric_category.h"
+#include "json/json_members.h"
 #include "json/json_reader.h"
+#include "model_editing/fabric_category.h"
 #include "model_editing/object_overlay.h"
 
 namespace model_editing {
@@ -28,15 +29,11 @@ common::Result<FabricParameterSet> build_fabric_parameter_set(Json value) {
 
 namespace {
 
-// Returns the member `name` of `object` when both are objects, else nullptr.
-Json* object_member(Json& object, std::string_view name) {
-  if (!object.is_object()) return nullptr;
-  const auto it = object.find(name);
-  return it != object.end() && it->is_object() ? &*it : nullptr;
-}
+using json_text::find_member;
+using json_text::find_object_member;
 
 void apply_to_building_elements(Json& zone, const FabricParameterSet& set) {
-  Json* elements = object_member(zone, "BuildingElement");
+  Json* elements = find_object_member(zone, "BuildingElement");
   if (elements == nullptr) return;
   for (auto& element : *elements) {
     const auto category = classify_building_element(element);
@@ -52,19 +49,17 @@ void apply_to_building_elements(Json& zone, const FabricParameterSet& set) {
 }
 
 void apply_to_thermal_bridges(Json& zone, const FabricParameterSet& set, ThermalBridgeRule rule) {
-  Json* bridges = object_member(zone, "ThermalBridging");
+  Json* bridges = find_object_member(zone, "ThermalBridging");
   const Json* parameters = set.find("ThermalBridging");
   if (bridges == nullptr || parameters == nullptr) return;
-  const auto linear_it = parameters->find("TB_linear");
-  const auto point_it = parameters->find("TB_point");
-  const Json* linear = linear_it == parameters->end() ? nullptr : &*linear_it;
-  const Json* point = point_it == parameters->end() ? nullptr : &*point_it;
+  const Json* linear = find_member(*parameters, "TB_linear");
+  const Json* point = find_member(*parameters, "TB_point");
   if (rule == ThermalBridgeRule::RequireBoth && (linear == nullptr || point == nullptr)) return;
 
   for (auto& bridge : *bridges) {
     if (!bridge.is_object()) continue;
-    const auto type = bridge.find("type");
-    if (type == bridge.end() || !type->is_string()) continue;
+    const Json* type = find_member(bridge, "type");
+    if (type == nullptr || !type->is_string()) continue;
     if (*type == "ThermalBridgeLinear" && linear != nullptr) {
       overlay_object(bridge, *linear);
     } else if (*type == "ThermalBridgePoint" && point != nullptr) {
@@ -83,11 +78,11 @@ void apply_fabric_parameters(Json& zone, const FabricParameterSet& set, ThermalB
 FabricApplyOutcome apply_fabric_to_model(Json& model, const FabricParameterSet& set,
                                          std::optional<std::string_view> zone_name,
                                          ThermalBridgeRule rule) {
-  Json* zones = object_member(model, "Zone");
+  Json* zones = find_object_member(model, "Zone");
   if (zones == nullptr) return FabricApplyOutcome::NoZoneObject;
   if (zone_name) {
-    const auto zone = zones->find(*zone_name);
-    if (zone == zones->end()) return FabricApplyOutcome::ZoneNotFound;
+    Json* zone = find_member(*zones, *zone_name);
+    if (zone == nullptr) return FabricApplyOutcome::ZoneNotFound;
     apply_fabric_parameters(*zone, set, rule);
     return FabricApplyOutcome::Applied;
   }

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/utf8.h"
+#include "json/json_members.h"
 #include "platform/file_system.h"
 
 namespace native_runner {
@@ -34,12 +35,12 @@ common::Result<void> check_group_name(std::string_view group) {
 }
 
 common::Result<std::string> read_base_model_name(std::string_view group, const Json& object) {
-  auto base = object.find("base_json");
-  if (base == object.end() || !base->is_array() || base->empty() || !base->front().is_string()) {
+  const std::string* base = json_text::find_first_string(object, "base_json");
+  if (base == nullptr) {
     return common::fail("group '" + std::string(group) +
                         "': \"base_json\" must be an array whose first element is a string");
   }
-  return base->front().get<std::string>();
+  return *base;
 }
 
 common::Result<ParameterList> read_parameter_list(std::string_view group, const std::string& key,
@@ -76,7 +77,7 @@ common::Result<Group> read_group(std::string_view name, const Json& object) {
   if (!base_name) return std::unexpected(base_name.error());
   group.base_model_name = std::move(*base_name);
 
-  if (auto allocations = object.find("zone_allocations"); allocations != object.end()) {
+  if (const Json* allocations = json_text::find_member(object, "zone_allocations")) {
     group.zone_allocations = *allocations;
   }
   // The JSON object keeps its members sorted byte-wise, which is the parameter-key order.

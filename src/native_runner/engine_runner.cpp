@@ -61,46 +61,47 @@ std::string strip_verbatim_prefix(std::string_view path_text) {
   return std::string(path_text);
 }
 
-EngineEnvironment default_engine_environment(std::ostream& out) {
-  return EngineEnvironment{out, platform::temp_directory(), default_shell_search()};
+EngineHost default_engine_host() {
+  return EngineHost{platform::temp_directory(), default_shell_search()};
 }
 
-common::Result<void> run_simulation(const json_text::Json& model, std::string_view output_path,
-                                    std::string_view weather_file, CliFlags flags,
-                                    const std::filesystem::path& workspace,
-                                    std::string_view config_name, const EngineEnvironment& env) {
-  env.out << kTag << "Using hybrid approach with external process execution\n"
-          << kTag << "Weather file: " << weather_file << '\n'
-          << kTag << "Output path: " << output_path << '\n';
+common::Result<void> run_simulation(const SimulationRequest& request,
+                                    const EngineServices& services) {
+  std::ostream& out = services.out;
+  out << kTag << "Using hybrid approach with external process execution\n"
+      << kTag << "Weather file: " << request.weather_file << '\n'
+      << kTag << "Output path: " << request.output_path << '\n';
 
-  const std::filesystem::path model_file = env.temp_directory / "temp_model.json";
-  if (auto written = platform::write_file(model_file, json_text::to_pretty_json(model));
+  const std::filesystem::path model_file = services.host.temp_directory / "temp_model.json";
+  if (auto written = services.files.write(model_file, json_text::to_pretty_json(request.model));
       !written) {
     return std::unexpected(written.error());
   }
-  const std::vector<std::string> options = cli_flags_to_args(flags);
+  const std::vector<std::string> options = cli_flags_to_args(request.flags);
 
-  const std::filesystem::path script = engine_script(workspace);
+  const std::filesystem::path script = engine_script(request.workspace);
   const std::string script_text = platform::path_text(script);
-  if (!platform::exists(script)) return common::fail("run.sh not found at: " + script_text);
-  auto shell = locate_git_bash(env.shell_search);
+  if (!services.files.exists(script)) return common::fail("run.sh not found at: " + script_text);
+  auto shell = locate_git_bash(services.host.shell_search, services.files, services.processes);
   if (!shell) return common::fail("Shell command error: " + shell.error().message);
 
   const std::string model_text = platform::path_text(model_file);
-  const platform::ProcessRequest request = engine_request(
+  const platform::ProcessRequest process = engine_request(
       *shell,
-      {script_text, model_text, strip_verbatim_prefix(weather_file), std::string(config_name)},
-      options, workspace);
-  env.out << kTag << "Executing: " << shell->program << ' ' << script_text << ' ' << model_text
-          << ' ' << weather_file << ' ' << config_name << ' ' << option_list(options) << '\n';
+      {script_text, model_text, strip_verbatim_prefix(request.weather_file),
+       std::string(request.config_name)},
+      options, request.workspace);
+  out << kTag << "Executing: " << shell->program << ' ' << script_text << ' ' << model_text << ' '
+      << request.weather_file << ' ' << request.config_name << ' ' << option_list(options)
+      << '\n';
   // The engine may run for a long time; whoever watches the console should see what started.
-  env.out.flush();
-  auto outcome = platform::run_process(request);
+  out.flush();
+  auto outcome = services.processes.run(process);
   if (!outcome) return std::unexpected(outcome.error());
-  (void)platform::remove_file(model_file);
+  (void)services.files.remove(model_file);
 
   if (outcome->exit_code != 0) return std::unexpected(failure(*outcome));
-  env.out << kTag << "Simulation completed successfully\n";
+  out << kTag << "Simulation completed successfully\n";
   return {};
 }
 

@@ -8,6 +8,8 @@
 #include "common/error.h"
 #include "json/json.h"
 #include "native_runner/cli_flags.h"
+#include "native_runner/files.h"
+#include "native_runner/process_runner.h"
 #include "native_runner/shell_discovery.h"
 
 namespace native_runner {
@@ -15,21 +17,36 @@ namespace native_runner {
 // Removes the Windows verbatim prefix \\?\ from the start, as often as it repeats there.
 std::string strip_verbatim_prefix(std::string_view path_text);
 
-// What run_simulation needs from its surroundings; tests replace the parts.
-struct EngineEnvironment {
-  std::ostream& out;                    // console lines
-  std::filesystem::path temp_directory; // where "temp_model.json" is written
+// The machine the engine runs on: where the temporary model goes and how the shell is found.
+struct EngineHost {
+  std::filesystem::path temp_directory;  // where "temp_model.json" is written
   ShellSearch shell_search;
 };
 
-EngineEnvironment default_engine_environment(std::ostream& out);
+EngineHost default_engine_host();
+
+// One engine run.
+struct SimulationRequest {
+  const json_text::Json& model;
+  std::string_view output_path;   // printed only; the engine chooses its own output place
+  std::string_view weather_file;
+  CliFlags flags;
+  std::filesystem::path workspace;
+  std::string_view config_name;
+};
+
+// What the engine runner touches outside itself.
+struct EngineServices {
+  std::ostream& out;  // console lines
+  const Files& files;
+  const ProcessRunner& processes;
+  const EngineHost& host;
+};
 
 // Writes the model to the temporary model file, runs the workspace's engine script through the
 // shell with the temp model, the weather file, the config name and the option strings, and
 // turns the exit status into success or the "Simulation failed. Exit code: ..." error.
-common::Result<void> run_simulation(const json_text::Json& model, std::string_view output_path,
-                                    std::string_view weather_file, CliFlags flags,
-                                    const std::filesystem::path& workspace,
-                                    std::string_view config_name, const EngineEnvironment& env);
+common::Result<void> run_simulation(const SimulationRequest& request,
+                                    const EngineServices& services);
 
 }  // namespace native_runner

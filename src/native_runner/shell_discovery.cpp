@@ -15,7 +15,9 @@ constexpr std::string_view kNotFound =
     "Git Bash not found. Please install Git for Windows to run batch simulations.\n\n"
     "Download from: https://git-scm.com/download/win";
 
-bool exists_at(std::string_view text) { return platform::exists(platform::path_from_utf8(text)); }
+bool exists_at(const Files& files, std::string_view text) {
+  return files.exists(platform::path_from_utf8(text));
+}
 
 std::string_view trim(std::string_view text) {
   constexpr std::string_view kSpace = " \t\r\n\v\f";
@@ -27,31 +29,33 @@ std::string_view trim(std::string_view text) {
 
 // The look-up's first line only: a later line naming a shell that exists is deliberately not
 // tried, so that the choice stays the one the system's own search order makes.
-std::optional<std::string> shell_from_lookup(const ShellSearch& search) {
-  if (!search.lookup) return std::nullopt;
-  auto outcome = search.lookup();
+std::optional<std::string> shell_from_lookup(const ShellSearch& search, const Files& files,
+                                             const ProcessRunner& processes) {
+  auto outcome = processes.run(search.lookup);
   if (!outcome || outcome->exit_code != 0) return std::nullopt;
   const std::string output = common::to_valid_utf8_lossy(outcome->standard_output);
   if (output.empty()) return std::nullopt;
   std::string_view line = std::string_view(output).substr(0, output.find('\n'));
   if (line.ends_with('\r')) line.remove_suffix(1);
   line = trim(line);
-  if (line.empty() || !exists_at(line)) return std::nullopt;
+  if (line.empty() || !exists_at(files, line)) return std::nullopt;
   return std::string(line);
 }
 
 }  // namespace
 
 ShellSearch default_shell_search() {
-  return ShellSearch{platform::default_shell_places(),
-                     [] { return platform::run_process(platform::shell_lookup_request()); }};
+  return ShellSearch{platform::default_shell_places(), platform::shell_lookup_request()};
 }
 
-common::Result<ShellCommand> locate_git_bash(const ShellSearch& search) {
+common::Result<ShellCommand> locate_git_bash(const ShellSearch& search, const Files& files,
+                                             const ProcessRunner& processes) {
   for (const std::string& place : search.fixed_places) {
-    if (exists_at(place)) return ShellCommand{place, {}};
+    if (exists_at(files, place)) return ShellCommand{place, {}};
   }
-  if (auto found = shell_from_lookup(search)) return ShellCommand{std::move(*found), {}};
+  if (auto found = shell_from_lookup(search, files, processes)) {
+    return ShellCommand{std::move(*found), {}};
+  }
   return common::fail(std::string(kNotFound));
 }
 

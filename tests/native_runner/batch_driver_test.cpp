@@ -7,10 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "json/json_file.h"
 #include "json/json_reader.h"
+#include "support/failing_files.h"
+#include "support/fake_process_runner.h"
+#include "support/memory_files.h"
 #include "support/os_errors.h"
-#include "support/temp_dir.h"
 
 namespace native_runner {
 namespace {
@@ -56,42 +57,59 @@ Console split_console(const std::string& text) {
   return console;
 }
 
+// The batch runs on an in-memory file tree; the engine is a fake process runner that records
+// each request and keeps the model it was handed.
 class BatchDriverTest : public ::testing::Test {
  protected:
-  fs::path base() const { return dir_.path() / "ws" / "input" / "batch_parameters"; }
-  fs::path out() const { return dir_.path() / "out"; }
+  BatchDriverTest() { seed_machine(); }
+
+  // The shell, the engine script and the temp folder; everything else the tests add.
+  void seed_machine() const {
+    files_.put(root() / "bin" / "bash", "");
+    files_.put(workspace() / "src-tauri" / "resources" / "run.sh", "");
+    (void)files_.create_directories(temp());
+  }
+
+  static fs::path root() { return fs::path("/mem"); }
+  static fs::path workspace() { return root() / "ws"; }
+  static fs::path temp() { return root() / "tmp"; }
+  fs::path base() const { return workspace() / "input" / "batch_parameters"; }
+  fs::path out() const { return root() / "out"; }
 
   void file(const std::string& relative, const std::string& text) const {
-    dir_.write(fs::path("ws/input/batch_parameters") / relative, text);
+    files_.put(base() / relative, text);
   }
   fs::path config(const std::string& text, const std::string& name = "batch_a.json") const {
-    return dir_.write(fs::path("ws/input/configs") / name, text);
+    const fs::path path = workspace() / "input" / "configs" / name;
+    files_.put(path, text);
+    return path;
   }
 
   struct Run {
     common::Result<void> outcome;
     Console console;
   };
-  Run run(const fs::path& config_path, bool json_only, const fs::path& base_params = {}) {
+  Run run(const fs::path& config_path, bool json_only, const fs::path& base_params = {},
+          const Files* files = nullptr) {
     std::ostringstream console;
-    BatchServices services{console, [this](const Json& model, std::string_view output_path,
-                                           std::string_view weather, CliFlags flags,
-                                           const fs::path& workspace, std::string_view name) {
-                             simulations_.push_back(std::string(output_path) + " | " +
-                                                    std::string(weather) + " | " +
-                                                    std::to_string(flags.bits) + " | " +
-                                                    workspace.string() + " | " + std::string(name));
-                             simulated_models_.push_back(model);
-                             return simulation_outcome_;
-                           }};
-    auto outcome = run_native_batch(config_path, base_params.empty() ? base() : base_params, out(),
-                                    out(), "job", json_only, services);
+    const BatchServices services{
+        console, files != nullptr ? *files : files_, processes_,
+        EngineHost{temp(), ShellSearch{{(root() / "bin" / "bash").string()}, {"which", {}, {}}}}};
+    const BatchOptions options{
+        .config_path = config_path,
+        .base_params_dir = base_params.empty() ? base() : base_params,
+        .output_dir = out(),
+        .progress_dir = out(),
+        .job_id = "job",
+        .json_only = json_only,
+    };
+    auto outcome = run_native_batch(options, services);
     return Run{outcome, split_console(console.str())};
   }
 
   std::vector<std::string> log_lines(const std::string& relative) const {
     std::vector<std::string> lines;
-    std::istringstream in(dir_.read(out() / relative));
+    std::istringstream in(files_.text(out() / relative));
     std::string line;
     static const std::regex stamp(R"("timestamp":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ",)");
     while (std::getline(in, line)) lines.push_back(std::regex_replace(line, stamp, ""));
@@ -106,11 +124,19 @@ class BatchDriverTest : public ::testing::Test {
     }
     return types;
   }
+  Json variant(const std::string& relative) const {
+    return *json_text::parse_json(files_.text(out() / relative));
+  }
 
-  test_support::TempDir dir_;
-  std::vector<std::string> simulations_;
+  test_support::MemoryFiles files_;
+  platform::ProcessOutcome engine_outcome_{0, "", ""};
   std::vector<Json> simulated_models_;
-  common::Result<void> simulation_outcome_;
+  test_support::FakeProcessRunner processes_{[this](const platform::ProcessRequest& request) {
+    // The engine's second argument is the model file, which is gone once the run returns.
+    simulated_models_.push_back(
+        json_text::parse_json(files_.text(request.arguments.at(1))).value_or(Json()));
+    return common::Result<platform::ProcessOutcome>(engine_outcome_);
+  }};
 };
 
 TEST_F(BatchDriverTest, JsonOnlyBatchBuildsEveryCombinationInOrder) {
@@ -135,13 +161,13 @@ TEST_F(BatchDriverTest, JsonOnlyBatchBuildsEveryCombinationInOrder) {
                                                 "JSON_ONLY_SKIP alpha_1", "MODEL_START zeta_0",
                                                 "JSON_ONLY_SKIP zeta_0", "BATCH_COMPLETE "}));
   // Parameters are applied in key order: simplified_fabric before tariff.
-  const Json variant = *json_text::read_json_file(out() / "result_batch_a_alpha_1" / "alpha.json");
-  EXPECT_EQ(variant["Tariff"], Json::parse(R"({"a": 1, "b": 2})"));
-  EXPECT_EQ(variant["Zone"]["kitchen"]["BuildingElement"]["wall"]["u_value"], Json(0.3));
-  EXPECT_TRUE(fs::exists(out() / "result_batch_a_zeta_0" / "zeta.json"));
+  const Json alpha = variant("result_batch_a_alpha_1/alpha.json");
+  EXPECT_EQ(alpha["Tariff"], Json::parse(R"({"a": 1, "b": 2})"));
+  EXPECT_EQ(alpha["Zone"]["kitchen"]["BuildingElement"]["wall"]["u_value"], Json(0.3));
+  EXPECT_TRUE(files_.is_file(out() / "result_batch_a_zeta_0" / "zeta.json"));
   EXPECT_EQ(result.console.lines.back(), "Batch run statistics:");
   EXPECT_EQ(result.console.lines[result.console.lines.size() - 2], "Batch run complete.");
-  EXPECT_TRUE(simulations_.empty());
+  EXPECT_TRUE(processes_.requests().empty());
 }
 
 TEST_F(BatchDriverTest, PrintsTheStartUpLinesInOrder) {
@@ -207,9 +233,9 @@ TEST_F(BatchDriverTest, SkipsCombinationsWhoseFilesAreMissing) {
                       "      ERROR: Parameter file not found at '" + missing +
                           "'. Skipping this combination."),
             result.console.lines.end());
-  EXPECT_FALSE(fs::exists(out() / "result_batch_a_a_0"));
-  EXPECT_FALSE(fs::exists(out() / "result_batch_a_b_0"));
-  EXPECT_TRUE(fs::exists(out() / "result_batch_a_b_1" / "b.json"));
+  EXPECT_FALSE(files_.exists(out() / "result_batch_a_a_0"));
+  EXPECT_FALSE(files_.exists(out() / "result_batch_a_b_0"));
+  EXPECT_TRUE(files_.is_file(out() / "result_batch_a_b_1" / "b.json"));
 }
 
 TEST_F(BatchDriverTest, FailedMergeIsLoggedAndEndsTheBatch) {
@@ -266,12 +292,19 @@ TEST_F(BatchDriverTest, SimulatesEveryVariantWithItsWeatherAndWrapper) {
   const auto result = run(cfg, false);
   ASSERT_TRUE(result.outcome) << result.outcome.error().message;
   const std::string weather = (base() / "weather_files" / "north.epw").string();
-  ASSERT_EQ(simulations_.size(), 1u);
-  EXPECT_EQ(simulations_[0], (out() / "result_batch_a_g_0").string() + " | " + weather +
-                                 " | 2 | " + (dir_.path() / "ws").string() + " | batch_a");
+  const auto requests = processes_.requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].program, (root() / "bin" / "bash").string());
+  EXPECT_EQ(requests[0].arguments,
+            (std::vector<std::string>{
+                (workspace() / "src-tauri" / "resources" / "run.sh").string(),
+                (temp() / "temp_model.json").string(), weather, "batch_a", "--heat-balance"}));
+  EXPECT_EQ(requests[0].added_variable,
+            (std::pair<std::string, std::string>{"WORKSPACE", workspace().string()}));
+  EXPECT_FALSE(files_.exists(temp() / "temp_model.json"));
   // The simulated variant is the written one: "model_wrappers" applied marks opaque elements.
-  EXPECT_EQ(simulated_models_[0],
-            *json_text::read_json_file(out() / "result_batch_a_g_0" / "g.json"));
+  ASSERT_EQ(simulated_models_.size(), 1u);
+  EXPECT_EQ(simulated_models_[0], variant("result_batch_a_g_0/g.json"));
   EXPECT_EQ(simulated_models_[0]["Zone"]["kitchen"]["BuildingElement"]["wall"]["is_external_door"],
             Json(false));
   const auto& lines = result.console.lines;
@@ -291,7 +324,7 @@ TEST_F(BatchDriverTest, SimulatesEveryVariantWithItsWeatherAndWrapper) {
   EXPECT_NE(errors[0].find(R"("error_code":"WEATHER_FILE_NOT_FOUND")"), std::string::npos);
   EXPECT_NE(errors[0].find(R"("additional_data":{"combination":0,"group_name":"n"})"),
             std::string::npos);
-  const std::string sim_progress = dir_.read(out() / "sim_progress_job.json");
+  const std::string sim_progress = files_.text(out() / "sim_progress_job.json");
   EXPECT_NE(sim_progress.find("\"status_message\": \"Simulation completed successfully\""),
             std::string::npos);
 }
@@ -303,13 +336,13 @@ TEST_F(BatchDriverTest, WorkspaceIsTwoNamedLevelsAboveTheBaseParameterDirectory)
   const auto cfg = config(R"({"g": {"base_json": ["house"], "weather_files": ["w"]}})");
   // A trailing separator or "." names no level of its own.
   for (const std::string tail : {"/", "/."}) {
-    simulations_.clear();
+    SCOPED_TRACE(tail);
     const auto result = run(cfg, false, fs::path(base().string() + tail));
     ASSERT_TRUE(result.outcome) << result.outcome.error().message;
-    ASSERT_EQ(simulations_.size(), 1u);
-    EXPECT_NE(simulations_[0].find(" | " + (dir_.path() / "ws").string() + " | batch_a"),
-              std::string::npos)
-        << simulations_[0];
+    const auto requests = processes_.requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests.back().added_variable,
+              (std::pair<std::string, std::string>{"WORKSPACE", workspace().string()}));
   }
 }
 
@@ -318,14 +351,14 @@ TEST_F(BatchDriverTest, FailedSimulationEndsTheBatchAfterLoggingIt) {
   file("weather_files/w.json", R"({"weather_file": "w.epw"})");
   file("weather_files/w.epw", "sample");
   file("tariff/t.json", "{}");
-  simulation_outcome_ = common::fail("Simulation failed. Exit code: Some(3)\nStdout: x\nStderr: ");
+  engine_outcome_ = platform::ProcessOutcome{3, "x", ""};
   const auto cfg = config(R"({"g": {"base_json": ["house"], "weather_files": ["w"],
                                     "tariff": ["t", "t"]}})");
   const auto result = run(cfg, false);
   ASSERT_FALSE(result.outcome);
   EXPECT_EQ(result.outcome.error().message, "Simulation failed. Exit code: Some(3)\nStdout: x\nStderr: ");
-  EXPECT_EQ(simulations_.size(), 1u);
-  EXPECT_FALSE(fs::exists(out() / "result_batch_a_g_1"));
+  EXPECT_EQ(processes_.requests().size(), 1u);
+  EXPECT_FALSE(files_.exists(out() / "result_batch_a_g_1"));
   const auto errors = log_lines("logs/errors/batch_errors_job.jsonl");
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_NE(errors[0].find(R"("error_message":"Simulation failed: Simulation failed. Exit code: )"
@@ -339,7 +372,128 @@ TEST_F(BatchDriverTest, SecondRunAppendsToTheLogsAndRewritesVariants) {
   ASSERT_TRUE(run(cfg, true).outcome);
   ASSERT_TRUE(run(cfg, true).outcome);
   EXPECT_EQ(events().size(), 8u);
-  EXPECT_EQ(dir_.read(out() / "result_batch_a_g_0" / "g.json").find('\n', 0) , 1u);
+  EXPECT_EQ(files_.text(out() / "result_batch_a_g_0" / "g.json").find('\n', 0), 1u);
+}
+
+
+// A simulated batch of two combinations that makes every kind of file call.
+class BatchDriverFailureTest : public BatchDriverTest {
+ protected:
+  void seed_batch() const {
+    files_.clear();
+    seed_machine();
+    file("base_json/house.json", kModel);
+    file("tariff/t1.json", R"({"Tariff": {"b": 1}})");
+    file("weather_files/w.json", R"({"weather_file": "w.epw"})");
+    file("weather_files/w.epw", "sample");
+    file("controls/c.json", R"({"Control": {"heating_timer": {}}})");
+    config(R"({"g": {"base_json": ["house"], "weather_files": ["w"], "tariff": ["t1", "t1"],
+                    "zone_allocations": {"kitchen": {"control": "c"}}}})");
+  }
+  fs::path config_path() const { return workspace() / "input" / "configs" / "batch_a.json"; }
+
+  // Runs the batch once more with the Nth call of `call` failing; returns the run and how many
+  // calls of that kind it made.
+  std::pair<Run, std::size_t> run_failing(test_support::FileCall call, std::size_t nth,
+                                          std::size_t partial_bytes = 0) {
+    const test_support::FailingFiles failing(files_, {call, nth, kInjected, partial_bytes});
+    Run result = run(config_path(), false, {}, &failing);
+    return {std::move(result), failing.calls()};
+  }
+
+  static constexpr const char* kInjected = "No space left on device (os error 28)";
+  static constexpr const char* kProcessingLog = "logs/processing/batch_processing_job.log";
+};
+
+// Every file call of a batch, failed in turn: the batch stops with exactly that error and never
+// reports success, no variant is left cut short, and the logs keep whole lines. Only removing
+// the temporary model may fail quietly: the engine has run by then.
+TEST_F(BatchDriverFailureTest, EveryFailingFileCallEndsTheBatchWithItsError) {
+  using test_support::FileCall;
+  seed_batch();
+  ASSERT_TRUE(run(config_path(), false).outcome);
+  const std::string whole_variant = files_.text(out() / "result_batch_a_g_0" / "g.json");
+  const struct {
+    FileCall call;
+    const char* name;
+    std::size_t calls;  // per batch, as the log and progress files show them
+    bool batch_fails;
+  } kKinds[] = {
+      // config, base model twice, tariff twice, weather parameter file four times (announced and
+      // resolved per combination), control allocation twice
+      {FileCall::Read, "read", 11, true},
+      // progress: group start, two per combination, group end; simulation progress: two per
+      // combination; the temporary model per combination
+      {FileCall::Write, "write", 10, true},
+      {FileCall::Replace, "replace", 2, true},
+      // BATCH_START, per combination MODEL_START and SIMULATION_SUCCESS, BATCH_COMPLETE
+      {FileCall::Append, "append", 6, true},
+      // output folder, the log folder before each line, each result folder
+      {FileCall::CreateDirectories, "create directories", 9, true},
+      {FileCall::Remove, "remove", 2, false},
+  };
+  for (const auto& kind : kKinds) {
+    seed_batch();
+    EXPECT_EQ(run_failing(kind.call, SIZE_MAX).second, kind.calls) << kind.name;
+    for (std::size_t nth = 1; nth <= kind.calls; ++nth) {
+      SCOPED_TRACE(std::string(kind.name) + " #" + std::to_string(nth));
+      seed_batch();
+      const auto [result, calls] = run_failing(kind.call, nth);
+      const bool completed = !result.console.lines.empty() &&
+                             result.console.lines.back() == "Batch run statistics:";
+      if (!kind.batch_fails) {
+        EXPECT_TRUE(result.outcome);
+        EXPECT_TRUE(completed);
+        continue;
+      }
+      ASSERT_FALSE(result.outcome);
+      EXPECT_EQ(result.outcome.error().message, kInjected);
+      EXPECT_EQ(calls, nth) << "the batch went on after the failure";
+      EXPECT_FALSE(completed);
+      for (const char* folder : {"result_batch_a_g_0", "result_batch_a_g_1"}) {
+        const fs::path written = out() / folder / "g.json";
+        if (files_.is_file(written)) {
+          EXPECT_EQ(files_.text(written), whole_variant);
+        }
+      }
+      const std::string log = files_.text(out() / kProcessingLog);
+      EXPECT_TRUE(log.empty() || log.back() == '\n');
+    }
+  }
+}
+
+// A rerun whose variant cannot be written keeps the earlier run's variant and stops there.
+TEST_F(BatchDriverFailureTest, FailedVariantWriteKeepsThePreviousVariant) {
+  seed_batch();
+  ASSERT_TRUE(run(config_path(), true).outcome);
+  const std::string before = files_.text(out() / "result_batch_a_g_0" / "g.json");
+  file("tariff/t1.json", R"({"Tariff": {"b": 2}})");
+
+  const auto [result, calls] = run_failing(test_support::FileCall::Replace, 1);
+  ASSERT_FALSE(result.outcome);
+  EXPECT_EQ(result.outcome.error().message, kInjected);
+  EXPECT_EQ(files_.text(out() / "result_batch_a_g_0" / "g.json"), before);
+  // The first run's five lines, then the rerun's start and its first model.
+  EXPECT_EQ(events(), (std::vector<std::string>{
+                          "BATCH_START ", "MODEL_START g_0", "JSON_ONLY_SKIP g_0",
+                          "MODEL_START g_1", "JSON_ONLY_SKIP g_1", "BATCH_COMPLETE ",
+                          "BATCH_START ", "MODEL_START g_0"}));
+}
+
+// A log line that fails part-way is taken back: the log holds the lines before it, whole, and
+// the next batch appends after them.
+TEST_F(BatchDriverFailureTest, AppendFailingPartWayLeavesWholeLines) {
+  seed_batch();
+  const auto [failed, calls] = run_failing(test_support::FileCall::Append, 2, 12);
+  ASSERT_FALSE(failed.outcome);
+  EXPECT_EQ(failed.outcome.error().message, kInjected);
+  EXPECT_EQ(events(), std::vector<std::string>{"BATCH_START "});
+  const std::string after_failure = files_.text(out() / kProcessingLog);
+
+  ASSERT_TRUE(run(config_path(), true).outcome);
+  const std::string after_rerun = files_.text(out() / kProcessingLog);
+  EXPECT_EQ(after_rerun.substr(0, after_failure.size()), after_failure);
+  EXPECT_EQ(events().size(), 7u);
 }
 
 }  // namespace

@@ -10,26 +10,26 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-TEST(CliFlags, EveryOptionRoundTripsToItsOwnBit) {
-  const struct {
-    const char* name;
-    std::uint32_t bit;
-  } kRows[] = {
-      {"--fhs-compliance", 0x4000},
-      {"--fhs-assumptions", 0x100},
-      {"--fhs-fee-assumptions", 0x200},
-      {"--fhs-not-a-assumptions", 0x400},
-      {"--fhs-not-b-assumptions", 0x800},
-      {"--fhs-fee-not-a-assumptions", 0x1000},
-      {"--fhs-fee-not-b-assumptions", 0x2000},
-      {"--heat-balance", 0x2},
-      {"--detailed-output-heating-cooling", 0x4},
-      {"--pre-process-only", 0x1},
-  };
-  for (const auto& row : kRows) {
-    const CliFlags flags = cli_flag_from_name(row.name);
-    EXPECT_EQ(flags.bits, row.bit) << row.name;
-    EXPECT_EQ(cli_flags_to_args(flags), Args{row.name}) << row.name;
+// The engine's option strings in the order it expects them.
+const Args kOptions = {"--fhs-compliance",
+                       "--fhs-assumptions",
+                       "--fhs-fee-assumptions",
+                       "--fhs-not-a-assumptions",
+                       "--fhs-not-b-assumptions",
+                       "--fhs-fee-not-a-assumptions",
+                       "--fhs-fee-not-b-assumptions",
+                       "--heat-balance",
+                       "--detailed-output-heating-cooling",
+                       "--pre-process-only"};
+
+TEST(CliFlags, EveryOptionRoundTripsAndOwnsADistinctFlag) {
+  CliFlags seen;
+  for (const std::string& name : kOptions) {
+    const CliFlags flags = cli_flag_from_name(name);
+    EXPECT_FALSE(flags.empty()) << name;
+    EXPECT_EQ(cli_flags_to_args(flags), Args{name}) << name;
+    EXPECT_TRUE((seen.bits & flags.bits) == 0) << name << " shares a flag with an earlier option";
+    seen = seen | flags;
   }
 }
 
@@ -42,21 +42,31 @@ TEST(CliFlags, OnlyExactNamesAreKnown) {
   }
 }
 
-TEST(CliFlags, ArgsFollowTableOrderAndIgnoreBitsWithoutOption) {
+// Combined in any order, the options come out in the engine's order; flags that no option owns
+// add nothing.
+TEST(CliFlags, ArgsFollowTheEngineOrderWhateverTheCombination) {
+  CliFlags all;
+  for (auto name = kOptions.rbegin(); name != kOptions.rend(); ++name) {
+    all = all | cli_flag_from_name(*name);
+  }
+  EXPECT_EQ(cli_flags_to_args(all), kOptions);
+  EXPECT_EQ(cli_flags_to_args(CliFlags{~all.bits}), Args{});
+
   const struct {
-    std::uint32_t bits;
+    Args names;
     Args expected;
   } kRows[] = {
-      {0x0, {}},
-      {0x8, {}},
-      {0x80 | 0x8000 | 0x80000000u, {}},
-      {0x1 | 0x4000, {"--fhs-compliance", "--pre-process-only"}},
-      {0x1 | 0x2 | 0x4,
+      {{}, {}},
+      {{"--pre-process-only", "--fhs-compliance"}, {"--fhs-compliance", "--pre-process-only"}},
+      {{"--pre-process-only", "--detailed-output-heating-cooling", "--heat-balance"},
        {"--heat-balance", "--detailed-output-heating-cooling", "--pre-process-only"}},
-      {0x2000 | 0x100 | 0x8, {"--fhs-assumptions", "--fhs-fee-not-b-assumptions"}},
+      {{"--fhs-fee-not-b-assumptions", "--fhs-assumptions"},
+       {"--fhs-assumptions", "--fhs-fee-not-b-assumptions"}},
   };
   for (const auto& row : kRows) {
-    EXPECT_EQ(cli_flags_to_args(CliFlags{row.bits}), row.expected) << std::hex << row.bits;
+    CliFlags flags{~all.bits};
+    for (const std::string& name : row.names) flags = flags | cli_flag_from_name(name);
+    EXPECT_EQ(cli_flags_to_args(flags), row.expected);
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include "json/json_writer.h"
 #include "native_runner/engine_runner.h"
+#include "support/fake_process_runner.h"
 #include "support/temp_dir.h"
 
 namespace native_runner {
@@ -26,17 +27,33 @@ class EngineRunnerTest : public ::testing::Test {
     root_.write("work space/src-tauri/resources/run.sh", "#!/bin/bash\n" + body);
   }
 
-  EngineEnvironment env(std::vector<std::string> places = {"/bin/bash"}) {
-    return EngineEnvironment{out_, temp_.path(),
-                             ShellSearch{std::move(places), [this] {
-                                           lookup_called_ = true;
-                                           return common::Result<platform::ProcessOutcome>(
-                                               common::fail("look-up unavailable"));
-                                         }}};
+  // Real processes, except that the shell look-up is answered here so it never finds a shell.
+  class Processes final : public ProcessRunner {
+   public:
+    explicit Processes(bool& lookup_called) : lookup_called_(lookup_called) {}
+    common::Result<platform::ProcessOutcome> run(
+        const platform::ProcessRequest& request) const override {
+      if (request.program != "look-up") return system_process_runner().run(request);
+      lookup_called_ = true;
+      return common::fail("look-up unavailable");
+    }
+
+   private:
+    bool& lookup_called_;
+  };
+
+  EngineHost host(std::vector<std::string> places = {"/bin/bash"}) const {
+    return EngineHost{temp_.path(), ShellSearch{std::move(places), {"look-up", {}, {}}}};
+  }
+
+  common::Result<void> run_with(const EngineHost& host, const std::string& weather = "w",
+                                CliFlags flags = {}, std::string_view output = "o") {
+    const SimulationRequest request{model_, output, weather, flags, workspace_, "cfg"};
+    return run_simulation(request, EngineServices{out_, system_files(), processes_, host});
   }
 
   common::Result<void> run(CliFlags flags = {}, const std::string& weather = "weather.epw") {
-    return run_simulation(model_, "out/result_cfg_g_1", weather, flags, workspace_, "cfg", env());
+    return run_with(host(), weather, flags, "out/result_cfg_g_1");
   }
 
   std::string script_path() const { return (workspace_ / "src-tauri/resources/run.sh").string(); }
@@ -47,6 +64,7 @@ class EngineRunnerTest : public ::testing::Test {
   fs::path workspace_;
   std::ostringstream out_;
   bool lookup_called_ = false;
+  Processes processes_{lookup_called_};
   const json_text::Json model_ = {{"zone", {{"name", "Living room"}, {"area", 23.0}}},
                                       {"list", {1, 2}}};
 };
@@ -118,7 +136,7 @@ TEST_F(EngineRunnerTest, FailedRunsReportStatusAndBothStreams) {
 }
 
 TEST_F(EngineRunnerTest, MissingScriptIsReportedBeforeAnyShellSearch) {
-  auto result = run_simulation(model_, "o", "w", {}, workspace_, "cfg", env({}));
+  auto result = run_with(host({}));
   ASSERT_FALSE(result.has_value());
   EXPECT_EQ(result.error().message, "run.sh not found at: " + script_path());
   EXPECT_FALSE(lookup_called_);
@@ -127,7 +145,7 @@ TEST_F(EngineRunnerTest, MissingScriptIsReportedBeforeAnyShellSearch) {
 
 TEST_F(EngineRunnerTest, MissingShellLeavesTheTempModel) {
   write_engine("exit 0\n");
-  auto result = run_simulation(model_, "o", "w", {}, workspace_, "cfg", env({"/nonexistent/sh"}));
+  auto result = run_with(host({"/nonexistent/sh"}));
   ASSERT_FALSE(result.has_value());
   EXPECT_EQ(result.error().message, std::string("Shell command error: ") + kNotFound);
   EXPECT_TRUE(lookup_called_);
@@ -137,8 +155,7 @@ TEST_F(EngineRunnerTest, MissingShellLeavesTheTempModel) {
 TEST_F(EngineRunnerTest, ShellThatCannotStartGivesTheSystemErrorAndLeavesTheTempModel) {
   write_engine("exit 0\n");
   const fs::path not_executable = root_.write("bash", "not a program");
-  auto result =
-      run_simulation(model_, "o", "w", {}, workspace_, "cfg", env({not_executable.string()}));
+  auto result = run_with(host({not_executable.string()}));
   ASSERT_FALSE(result.has_value());
   EXPECT_EQ(result.error().message, "Permission denied (os error 13)");
   EXPECT_TRUE(fs::exists(temp_model()));
@@ -146,9 +163,9 @@ TEST_F(EngineRunnerTest, ShellThatCannotStartGivesTheSystemErrorAndLeavesTheTemp
 
 TEST_F(EngineRunnerTest, UnwritableTempDirectoryFailsBeforeTheEngine) {
   write_engine("touch \"$WORKSPACE/ran\"\n");
-  EngineEnvironment broken = env();
+  EngineHost broken = host();
   broken.temp_directory = temp_.path() / "missing";
-  auto result = run_simulation(model_, "o", "w", {}, workspace_, "cfg", broken);
+  auto result = run_with(broken);
   ASSERT_FALSE(result.has_value());
   EXPECT_EQ(result.error().message, "No such file or directory (os error 2)");
   EXPECT_FALSE(fs::exists(workspace_ / "ran"));

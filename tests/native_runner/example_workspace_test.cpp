@@ -11,12 +11,14 @@
 #include "json/json_reader.h"
 #include "native_runner/weather_selection.h"
 #include "native_runner/workspace_paths.h"
+#include "native_runner/wrapper_choice.h"
 #include "platform/file_system.h"
 
 namespace native_runner {
 namespace {
 
 namespace fs = std::filesystem;
+using json_text::Json;
 
 const std::string kConfigPath =
     std::string(EXAMPLES_DIR) + "/workspace/input/configs/demo_batch.json";
@@ -73,7 +75,8 @@ TEST(ExampleWorkspace, WeatherAndWrappersResolve) {
   const Json config = read_object(kConfigPath);
   const fs::path base = example_base_params();
   std::ostringstream out;
-  const auto lookup = resolve_weather_file(config.at("heat_pump_retrofit"), base, out);
+  const auto lookup =
+      resolve_weather_file(config.at("heat_pump_retrofit"), base, system_files(), out);
   ASSERT_TRUE(lookup.has_value()) << lookup.error().message;
   EXPECT_EQ(lookup->kind, WeatherLookup::Kind::Found);
   EXPECT_EQ(lookup->weather_file, "sample_site.epw");
@@ -95,9 +98,11 @@ TEST(ExampleWorkspace, WeatherAndWrappersResolve) {
   };
   for (const auto& row : rows) {
     std::ostringstream lines;
-    const auto choice = resolve_wrapper_flags({"heat_source_wet", "model_wrappers"},
-                                              {"air_source_heat_pump", row.wrapper}, base,
-                                              "heat_pump_retrofit", 0, "sample_site.epw", lines);
+    const std::vector<ParameterList> parameters = {{"heat_source_wet", {}},
+                                                   {"model_wrappers", {}}};
+    const WrapperQuery query{base, wrapper_name(parameters, {"air_source_heat_pump", row.wrapper}),
+                             "heat_pump_retrofit_0", "sample_site.epw"};
+    const auto choice = resolve_wrapper_flags(query, system_files(), lines);
     ASSERT_TRUE(choice.has_value()) << choice.error().message;
     EXPECT_EQ(choice->flags, row.flags);
     EXPECT_EQ(lines.str(), row.line);

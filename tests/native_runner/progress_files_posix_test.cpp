@@ -14,8 +14,9 @@ TEST(ProgressFilesPosixTest, MissingProgressDirectoryReportsTheSystemError) {
   std::ostringstream out;
   const auto missing = dir.path() / "absent";
 
-  const auto progress = write_progress(missing, "j", ProgressUpdate{}, out);
-  const auto simulation = write_simulation_progress(missing, "j", SimulationProgress{});
+  const ProgressFiles files(system_files(), missing, "j");
+  const auto progress = files.write(ProgressUpdate{}, out);
+  const auto simulation = files.write_simulation(SimulationProgress{});
 
   ASSERT_FALSE(progress);
   EXPECT_EQ(progress.error().message, "No such file or directory (os error 2)");

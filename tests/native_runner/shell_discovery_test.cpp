@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fake_process_runner.h"
 #include "support/temp_dir.h"
 
 namespace native_runner {
@@ -68,17 +69,22 @@ TEST(ShellDiscovery, EveryBranchOfTheSearch) {
     test_support::TempDir dir;
     for (const std::string& file : row.existing) dir.write(resolve(file, dir.path()), "bash");
 
-    bool lookup_called = false;
-    const ShellSearch search{
-        {resolve("@place 1", dir.path()), resolve("@place 2", dir.path())},
-        [&]() -> common::Result<platform::ProcessOutcome> {
-          lookup_called = true;
+    const test_support::FakeProcessRunner processes(
+        [&](const platform::ProcessRequest&) -> common::Result<platform::ProcessOutcome> {
           if (row.lookup == Lookup::kCannotStart) return common::fail("not started");
           const int status = row.lookup == Lookup::kPrints ? 0 : 1;
           return platform::ProcessOutcome{status, resolve(row.lookup_output, dir.path()), ""};
-        }};
-    auto found = locate_git_bash(search);
-    EXPECT_EQ(lookup_called, row.lookup_expected);
+        });
+    const ShellSearch search{{resolve("@place 1", dir.path()), resolve("@place 2", dir.path())},
+                             platform::ProcessRequest{"which", {"bash"}, std::nullopt}};
+    auto found = locate_git_bash(search, system_files(), processes);
+    // The look-up, when made, is the search's own request, unchanged.
+    const auto requests = processes.requests();
+    ASSERT_EQ(requests.size(), row.lookup_expected ? 1u : 0u);
+    if (!requests.empty()) {
+      EXPECT_EQ(requests[0].program, "which");
+      EXPECT_EQ(requests[0].arguments, std::vector<std::string>{"bash"});
+    }
     if (row.expected_program.empty()) {
       ASSERT_FALSE(found.has_value()) << found->program;
       EXPECT_EQ(found.error().message, kNotFound);
@@ -90,8 +96,12 @@ TEST(ShellDiscovery, EveryBranchOfTheSearch) {
   }
 }
 
-TEST(ShellDiscovery, MissingLookUpMeansNotFound) {
-  auto found = locate_git_bash(ShellSearch{{"/nonexistent/bash"}, nullptr});
+TEST(ShellDiscovery, NoPlaceAndNoLookUpAnswerMeansNotFound) {
+  const test_support::FakeProcessRunner processes(
+      [](const platform::ProcessRequest&) -> common::Result<platform::ProcessOutcome> {
+        return platform::ProcessOutcome{1, "", ""};
+      });
+  auto found = locate_git_bash(ShellSearch{{"/nonexistent/bash"}, {}}, system_files(), processes);
   ASSERT_FALSE(found.has_value());
   EXPECT_EQ(found.error().message, kNotFound);
 }

@@ -16,7 +16,8 @@ namespace native_runner {
 namespace {
 
 namespace fs = std::filesystem;
-using Files = std::map<std::string, std::string>;
+using FileMap = std::map<std::string, std::string>;
+using json_text::Json;
 
 constexpr char kSampleWeather[] = R"({"weather_file": "sample.epw"})";
 
@@ -26,7 +27,7 @@ class WeatherSelection : public ::testing::Test {
  protected:
   fs::path base() const { return dir_.path() / "batch_parameters"; }
 
-  void write_all(const Files& files) const {
+  void write_all(const FileMap& files) const {
     for (const auto& [relative, contents] : files)
       dir_.write(fs::path("batch_parameters") / relative, contents);
   }
@@ -50,7 +51,7 @@ class WeatherSelection : public ::testing::Test {
 struct AnnounceRow {
   const char* name;
   const char* group;
-  Files files;
+  FileMap files;
   std::string output;
 };
 
@@ -85,7 +86,8 @@ TEST_F(WeatherSelection, AnnouncePrintsOnlyWhenTheWeatherFileExists) {
     SCOPED_TRACE(row.name);
     write_all(row.files);
     std::ostringstream out;
-    const auto result = announce_weather_file(Json::parse(row.group), base(), out);
+    const auto result =
+        announce_weather_file(Json::parse(row.group), base(), system_files(), out);
     ASSERT_TRUE(result.has_value()) << result.error().message;
     EXPECT_EQ(out.str(), expand(row.output));
     fs::remove_all(base());
@@ -95,10 +97,10 @@ TEST_F(WeatherSelection, AnnouncePrintsOnlyWhenTheWeatherFileExists) {
 TEST_F(WeatherSelection, MissingWeatherParameterFileIsAnErrorInBothOperations) {
   const Json group = Json::parse(R"({"weather_files": ["absent"]})");
   std::ostringstream out;
-  const auto announced = announce_weather_file(group, base(), out);
+  const auto announced = announce_weather_file(group, base(), system_files(), out);
   ASSERT_FALSE(announced.has_value());
   EXPECT_EQ(announced.error().message, test_support::missing_folder_error());
-  const auto resolved = resolve_weather_file(group, base(), out);
+  const auto resolved = resolve_weather_file(group, base(), system_files(), out);
   ASSERT_FALSE(resolved.has_value());
   EXPECT_EQ(resolved.error().message, test_support::missing_folder_error());
   EXPECT_EQ(out.str(), "");
@@ -108,15 +110,15 @@ TEST_F(WeatherSelection, InvalidWeatherParameterFileIsAnError) {
   write_all({{"weather_files/w.json", "{\"weather_file\": "}});
   const Json group = Json::parse(R"({"weather_files": ["w"]})");
   std::ostringstream out;
-  EXPECT_FALSE(announce_weather_file(group, base(), out).has_value());
-  EXPECT_FALSE(resolve_weather_file(group, base(), out).has_value());
+  EXPECT_FALSE(announce_weather_file(group, base(), system_files(), out).has_value());
+  EXPECT_FALSE(resolve_weather_file(group, base(), system_files(), out).has_value());
   EXPECT_EQ(out.str(), "");
 }
 
 struct ResolveRow {
   const char* name;
   const char* group;
-  Files files;
+  FileMap files;
   WeatherLookup::Kind kind;
   std::string weather_file;
   std::string output;
@@ -145,7 +147,8 @@ TEST_F(WeatherSelection, ResolveAnswersNotNamedSkippedOrFound) {
     SCOPED_TRACE(row.name);
     write_all(row.files);
     std::ostringstream out;
-    const auto lookup = resolve_weather_file(Json::parse(row.group), base(), out);
+    const auto lookup =
+        resolve_weather_file(Json::parse(row.group), base(), system_files(), out);
     ASSERT_TRUE(lookup.has_value()) << lookup.error().message;
     EXPECT_EQ(lookup->kind, row.kind);
     EXPECT_EQ(lookup->weather_file, row.weather_file);
@@ -164,98 +167,14 @@ TEST_F(WeatherSelection, ResolveNamesTheFileWhoseWeatherFileMemberIsUnusable) {
     SCOPED_TRACE(document);
     write_all({{"weather_files/w.json", document}});
     std::ostringstream out;
-    const auto lookup =
-        resolve_weather_file(Json::parse(R"({"weather_files": ["w"]})"), base(), out);
+    const auto lookup = resolve_weather_file(Json::parse(R"({"weather_files": ["w"]})"), base(),
+                                             system_files(), out);
     ASSERT_FALSE(lookup.has_value());
     EXPECT_EQ(lookup.error().message,
               expand("weather parameter file '{weather}w.json' has no string member "
                      "\"weather_file\""));
     EXPECT_EQ(out.str(), "");
   }
-}
-
-struct WrapperRow {
-  const char* name;
-  std::vector<std::string> keys;
-  std::vector<std::string_view> values;
-  Files files;
-  std::string wrapper;
-  CliFlags flags;
-  std::string output;
-};
-
-TEST_F(WeatherSelection, WrapperFlagsAndConsoleLines) {
-  const std::string no_flag_line =
-      "Running simulation for north wing_12 with weather file: sample.epw and wrapper: ";
-  const WrapperRow rows[] = {
-      {"no wrapper parameter and no passthrough file",
-       {"tariff"},
-       {"t1"},
-       {},
-       "passthrough",
-       {},
-       "    WARNING: Wrapper parameter file not found: {wrappers}passthrough.json. Defaulting to "
-       "no CLI flag.\n"
-       "WARNING: Wrapper parameter file not found: {wrappers}passthrough.json. Defaulting to no "
-       "CLI flag.\n" +
-           no_flag_line + "passthrough (no CLI flag)\n"},
-      {"passthrough file with an empty flag",
-       {},
-       {},
-       {{"model_wrappers/passthrough.json", R"({"cli_flag": ""})"}},
-       "passthrough",
-       {},
-       no_flag_line + "passthrough (no CLI flag)\n"},
-      {"flag not a string",
-       {},
-       {},
-       {{"model_wrappers/passthrough.json", R"({"cli_flag": 2})"}},
-       "passthrough",
-       {},
-       no_flag_line + "passthrough (no CLI flag)\n"},
-      {"wrapper document not an object",
-       {},
-       {},
-       {{"model_wrappers/passthrough.json", R"(["--heat-balance"])"}},
-       "passthrough",
-       {},
-       no_flag_line + "passthrough (no CLI flag)\n"},
-      {"known flag from a listed wrapper",
-       {"fabric", "model_wrappers", "tariff"},
-       {"f1", "heat_balance", "t1"},
-       {{"model_wrappers/heat_balance.json", R"({"cli_flag": "--heat-balance"})"}},
-       "heat_balance",
-       CliFlags{0x2},
-       no_flag_line + "heat_balance (CLI flag: --heat-balance)\n"},
-      {"unknown flag: line first, warning after",
-       {"model_wrappers"},
-       {"loud"},
-       {{"model_wrappers/loud.json", R"({"cli_flag": "--Heat-Balance"})"}},
-       "loud",
-       {},
-       no_flag_line + "loud (CLI flag: --Heat-Balance)\n" +
-           "WARNING: Unknown CLI flag: --Heat-Balance. Using default flags.\n"},
-  };
-  for (const WrapperRow& row : rows) {
-    SCOPED_TRACE(row.name);
-    write_all(row.files);
-    std::ostringstream out;
-    const auto choice =
-        resolve_wrapper_flags(row.keys, row.values, base(), "north wing", 12, "sample.epw", out);
-    ASSERT_TRUE(choice.has_value()) << choice.error().message;
-    EXPECT_EQ(choice->wrapper, row.wrapper);
-    EXPECT_EQ(choice->flags, row.flags);
-    EXPECT_EQ(out.str(), expand(row.output));
-    fs::remove_all(base());
-  }
-}
-
-TEST_F(WeatherSelection, UnreadableWrapperFileEndsBeforeTheRunningLine) {
-  write_all({{"model_wrappers/passthrough.json", "{not json"}});
-  std::ostringstream out;
-  const auto choice = resolve_wrapper_flags({}, {}, base(), "g", 0, "sample.epw", out);
-  EXPECT_FALSE(choice.has_value());
-  EXPECT_EQ(out.str(), "");
 }
 
 }  // namespace

@@ -81,9 +81,15 @@ int main(int argc, char** argv) {
   const auto services = native_runner::default_batch_services(std::cout);
   common::Result<void> outcome;
   try {
-    outcome = native_runner::run_native_batch(platform::path_from_utf8(config_path),
-                                              paths->base_params_dir, output_path, output_path,
-                                              kJobId, json_only, services);
+    const native_runner::BatchOptions options{
+        .config_path = platform::path_from_utf8(config_path),
+        .base_params_dir = paths->base_params_dir,
+        .output_dir = output_path,
+        .progress_dir = output_path,
+        .job_id = kJobId,
+        .json_only = json_only,
+    };
+    outcome = native_runner::run_native_batch(options, services);
   } catch (const std::bad_alloc&) {
     // A document too large for memory ends the batch like any failed read, not with an abort.
     const auto code = std::make_error_code(std::errc::not_enough_memory);

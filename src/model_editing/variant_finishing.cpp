@@ -1,9 +1,11 @@
-#include "native_runner/variant_finishing.h"
+#include "model_editing/variant_finishing.h"
 
 #include <algorithm>
 #include <string_view>
 
-namespace native_runner {
+#include "json/json_members.h"
+
+namespace model_editing {
 namespace {
 
 using json_text::Json;
@@ -16,23 +18,19 @@ bool was_applied(const std::vector<std::string>& applied_keys, std::string_view 
 // the variant has no "Zone" object.
 std::vector<Json*> zones_in_order(Json& variant) {
   std::vector<Json*> zones;
-  if (!variant.is_object()) return zones;
-  auto section = variant.find("Zone");
-  if (section == variant.end() || !section->is_object()) return zones;
+  Json* section = json_text::find_object_member(variant, "Zone");
+  if (section == nullptr) return zones;
   for (Json& zone : *section) zones.push_back(&zone);
   return zones;
 }
 
 void mark_opaque_elements(Json& zone) {
-  if (!zone.is_object()) return;
-  auto elements = zone.find("BuildingElement");
-  if (elements == zone.end() || !elements->is_object()) return;
+  Json* elements = json_text::find_object_member(zone, "BuildingElement");
+  if (elements == nullptr) return;
   for (Json& element : *elements) {
     if (!element.is_object() || element.contains("is_external_door")) continue;
-    auto type = element.find("type");
-    if (type != element.end() && *type == "BuildingElementOpaque") {
-      element["is_external_door"] = false;
-    }
+    const Json* type = json_text::find_member(element, "type");
+    if (type != nullptr && *type == "BuildingElementOpaque") element["is_external_door"] = false;
   }
 }
 
@@ -48,9 +46,8 @@ void label_heating_zones(Json& variant) {
 
 // Rule B: cooling systems go to the zones one each, both taken in name order.
 void hand_out_cooling_systems(Json& variant) {
-  if (!variant.is_object()) return;
-  auto cooling = variant.find("SpaceCoolSystem");
-  if (cooling == variant.end() || !cooling->is_object()) return;
+  Json* cooling = json_text::find_object_member(variant, "SpaceCoolSystem");
+  if (cooling == nullptr) return;
   const std::vector<Json*> zones = zones_in_order(variant);
   auto system = cooling->begin();
   for (std::size_t i = 0; i < zones.size() && system != cooling->end(); ++i, ++system) {
@@ -68,4 +65,4 @@ void finish_variant(json_text::Json& variant, const std::vector<std::string>& ap
   if (was_applied(applied_keys, "space_cooling_systems")) hand_out_cooling_systems(variant);
 }
 
-}  // namespace native_runner
+}  // namespace model_editing

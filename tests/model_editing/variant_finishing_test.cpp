@@ -1,11 +1,11 @@
-#include "native_runner/variant_finishing.h"
+#include "model_editing/variant_finishing.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace native_runner {
+namespace model_editing {
 namespace {
 
 using json_text::Json;
@@ -113,4 +113,4 @@ TEST(VariantFinishing, MissingOrOddSectionsChangeNothing) {
 }
 
 }  // namespace
-}  // namespace native_runner
+}  // namespace model_editing

@@ -5,7 +5,7 @@
 
 #include "json/json.h"
 
-namespace native_runner {
+namespace model_editing {
 
 // Rule A (when "compliance_settings" or "model_wrappers" was applied): heating control labels
 // for the first two zones and "is_external_door": false on opaque elements lacking it.
@@ -13,4 +13,4 @@ namespace native_runner {
 // zones in order. A runs before B. Cannot fail.
 void finish_variant(json_text::Json& variant, const std::vector<std::string>& applied_keys);
 
-}  // namespace native_runner
+}  // namespace model_editing

@@ -1,7 +1,8 @@
-#include "native_runner/zone_allocation.h"
+#include "native_runner/zone_allocation_files.h"
 
 #include <gtest/gtest.h>
 
+#include "model_editing/zone_allocation.h"
 #include "support/os_errors.h"
 #include "support/temp_dir.h"
 
@@ -19,7 +20,7 @@ TEST(ZoneAllocationPrefix, SpacesBecomeUnderscoresAndZoneIsNotDoubled) {
       {"Living Room", "zone_Living_Room"}, {"zone_1", "zone_1"},  {"zone 2", "zone_2"},
       {"Zone_3", "zone_Zone_3"},           {"zone", "zone_zone"}, {"", "zone_"},
   };
-  for (const auto& c : cases) EXPECT_EQ(zone_prefix(c.zone), c.prefix) << c.zone;
+  for (const auto& c : cases) EXPECT_EQ(model_editing::zone_prefix(c.zone), c.prefix) << c.zone;
 }
 
 class ZoneAllocationTest : public ::testing::Test {
@@ -36,7 +37,8 @@ class ZoneAllocationTest : public ::testing::Test {
   }
 
   common::Result<void> apply(Json& variant, const char* allocations) {
-    return apply_zone_allocations(variant, Json::parse(allocations), dir_.path());
+    return apply_zone_allocations(variant, Json::parse(allocations), dir_.path(),
+                                  system_files());
   }
 
   TempDir dir_;
@@ -112,7 +114,8 @@ TEST_F(ZoneAllocationTest, AllocatedNameForms) {
   for (const auto& c : cases) {
     Json variant = Json::parse(R"({"Zone": {"Hall": {}}})");
     const Json allocations = {{"Hall", {{"space_cooling_system", Json::parse(c.value)}}}};
-    ASSERT_TRUE(apply_zone_allocations(variant, allocations, dir_.path())) << c.value;
+    ASSERT_TRUE(apply_zone_allocations(variant, allocations, dir_.path(), system_files()))
+        << c.value;
     const Json& zone = variant.at("Zone").at("Hall");
     EXPECT_EQ(zone.contains("SpaceCoolSystem") ? zone.at("SpaceCoolSystem") : Json(nullptr),
               c.expected)

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "common/error.h"
+#include "json/json.h"
+
+namespace native_runner {
+
+// Everything the batch runner does with files. Tests swap in an in-memory store or a wrapper that
+// fails a chosen call, so every failure path is reachable without filling a disk. Implementations
+// hold no state that a call changes behind the caller's back: the methods are const, and the real
+// one may be shared by any number of threads.
+class Files {
+ public:
+  virtual ~Files() = default;
+
+  // True when something exists at `path`; false on any error.
+  virtual bool exists(const std::filesystem::path& path) const = 0;
+  // The whole file as bytes.
+  virtual common::Result<std::string> read(const std::filesystem::path& path) const = 0;
+  // Creates or truncates the file and writes in place, for files that watchers poll.
+  virtual common::Result<void> write(const std::filesystem::path& path,
+                                     std::string_view contents) const = 0;
+  // Writes beside the file and renames over it: an existing file survives a failed write.
+  virtual common::Result<void> replace(const std::filesystem::path& path,
+                                       std::string_view contents) const = 0;
+  // Adds `contents` at the end in one call; a write that fails part-way is taken back, so a
+  // file of whole lines keeps whole lines.
+  virtual common::Result<void> append(const std::filesystem::path& path,
+                                      std::string_view contents) const = 0;
+  // Creates the directory and its missing parents; an existing directory is success.
+  virtual common::Result<void> create_directories(const std::filesystem::path& path) const = 0;
+  virtual common::Result<void> remove(const std::filesystem::path& path) const = 0;
+};
+
+// The operating system's files, through the platform layer. Stateless.
+const Files& system_files();
+
+// Reads the file through `files`, checks that it is UTF-8 and parses it; the errors are those of
+// json_text::read_json_file.
+common::Result<json_text::Json> read_json(const Files& files, const std::filesystem::path& path);
+
+}  // namespace native_runner
