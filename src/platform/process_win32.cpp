@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <atomic>
+#include <stop_token>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -81,8 +83,21 @@ void read_all(HANDLE pipe, std::string& sink) {
   }
 }
 
+// A job that ends every process in it when its last handle closes, so no stopped engine's children
+// outlive the run even if we end early.
+common::Result<UniqueHandle> open_kill_on_close_job() {
+  UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (!job.valid() || !::SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation,
+                                                 &limits, sizeof(limits))) {
+    return std::unexpected(os_error(static_cast<int>(::GetLastError())));
+  }
+  return job;
+}
+
 common::Result<PROCESS_INFORMATION> start(const ProcessRequest& request, HANDLE input,
-                                          HANDLE output, HANDLE error) {
+                                          HANDLE output, HANDLE error, DWORD extra_flags) {
   std::wstring command_line = widen(windows_command_line(request.program, request.arguments));
   const std::wstring application = widen(request.program);
   std::wstring environment;
@@ -96,7 +111,8 @@ common::Result<PROCESS_INFORMATION> start(const ProcessRequest& request, HANDLE 
   startup.hStdError = error;
   PROCESS_INFORMATION process{};
   if (!::CreateProcessW(is_bare_name(request.program) ? nullptr : application.c_str(),
-                        command_line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                        command_line.data(), nullptr, nullptr, TRUE,
+                        CREATE_UNICODE_ENVIRONMENT | extra_flags,
                         environment.empty() ? nullptr : environment.data(), nullptr, &startup,
                         &process)) {
     return std::unexpected(os_error(static_cast<int>(::GetLastError())));
@@ -107,13 +123,31 @@ common::Result<PROCESS_INFORMATION> start(const ProcessRequest& request, HANDLE 
 }  // namespace
 
 common::Result<ProcessOutcome> run_process(const ProcessRequest& request) {
+  return run_process(request, std::stop_token{});
+}
+
+common::Result<ProcessOutcome> run_process(const ProcessRequest& request, std::stop_token stop) {
+  if (stop.stop_requested()) {
+    ProcessOutcome outcome;
+    outcome.cancelled = true;
+    return outcome;
+  }
+  const bool stoppable = stop.stop_possible();
+  UniqueHandle job;
+  if (stoppable) {
+    auto opened = open_kill_on_close_job();
+    if (!opened) return std::unexpected(opened.error());
+    job = std::move(*opened);
+  }
   UniqueHandle input;
   Pipe out;
   Pipe err;
   if (auto opened = open_null_input(input); !opened) return std::unexpected(opened.error());
   if (auto opened = open_pipe(out); !opened) return std::unexpected(opened.error());
   if (auto opened = open_pipe(err); !opened) return std::unexpected(opened.error());
-  auto started = start(request, input.get(), out.write_end.get(), err.write_end.get());
+  // Suspended until it is in the job, so not even its first child can escape.
+  auto started = start(request, input.get(), out.write_end.get(), err.write_end.get(),
+                       stoppable ? CREATE_SUSPENDED : 0);
   if (!started) return std::unexpected(started.error());
   UniqueHandle process(started->hProcess);
   UniqueHandle thread(started->hThread);
@@ -121,6 +155,22 @@ common::Result<ProcessOutcome> run_process(const ProcessRequest& request) {
   input.reset();
   out.write_end.reset();
   err.write_end.reset();
+  if (stoppable) {
+    if (!::AssignProcessToJobObject(job.get(), process.get())) {
+      const DWORD error = ::GetLastError();
+      ::TerminateProcess(process.get(), 1);
+      return std::unexpected(os_error(static_cast<int>(error)));
+    }
+    ::ResumeThread(thread.get());
+  }
+
+  // Ending the job closes every write end of the pipes, which ends the reads below. The callback
+  // may run on any thread, the console handler's included; terminating a job is safe from there.
+  std::atomic<bool> cancelled{false};
+  std::stop_callback on_stop(stop, [&cancelled, handle = job.get()] {
+    cancelled = true;
+    ::TerminateJobObject(handle, 1);
+  });
 
   // Both streams are read at once: a child that fills one pipe while we wait on the other would
   // never finish.
@@ -140,6 +190,7 @@ common::Result<ProcessOutcome> run_process(const ProcessRequest& request) {
     return std::unexpected(os_error(static_cast<int>(::GetLastError())));
   }
   outcome.exit_code = static_cast<std::int32_t>(code);
+  outcome.cancelled = cancelled;
   return outcome;
 }
 

@@ -1,10 +1,17 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "platform/process.h"
+#include "support/temp_dir.h"
 
 namespace platform {
 namespace {
@@ -94,6 +101,89 @@ TEST(RunProcess, ProgramThatCannotStartGivesTheSystemErrorText) {
     ASSERT_FALSE(outcome.has_value()) << row.program;
     EXPECT_EQ(outcome.error().message, row.expected) << row.program;
   }
+}
+
+// True while the process exists and is not a zombie waiting for its parent.
+bool is_running(const std::string& pid) {
+  std::ifstream stat("/proc/" + pid + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return false;
+  const auto close = line.rfind(')');
+  return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
+}
+
+// Waits (a bounded while) for the script to write the pids of everything it started.
+std::vector<std::string> wait_for_pids(const std::filesystem::path& file, std::size_t count) {
+  for (int tries = 0; tries < 1000; ++tries) {
+    std::ifstream in(file);
+    std::vector<std::string> pids;
+    for (std::string pid; in >> pid;) pids.push_back(pid);
+    if (pids.size() >= count) return pids;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return {};
+}
+
+// A stop ends the child and everything it started, even processes that ignore SIGTERM, and keeps
+// the output written so far.
+TEST(RunProcessWithStop, StopEndsTheWholeTreeAndKeepsEarlierOutput) {
+  const struct {
+    const char* name;
+    const char* script;
+  } kRows[] = {
+      {"waiting shell", "echo $$ >> \"$1\"; sleep 30 & echo $! >> \"$1\"; echo started; wait"},
+      {"shell ignoring TERM",
+       "trap '' TERM; echo $$ >> \"$1\"; sleep 30 & echo $! >> \"$1\"; echo started; wait"},
+      {"streams closed early",
+       "exec >/dev/null 2>&1; echo $$ >> \"$1\"; sleep 30 & echo $! >> \"$1\"; wait"},
+  };
+  for (const auto& row : kRows) {
+    test_support::TempDir dir;
+    const auto pid_file = dir.path() / "pids";
+    std::stop_source stop;
+    common::Result<ProcessOutcome> outcome;
+    std::jthread runner([&] {
+      outcome = run_process({"/bin/bash", {"-c", row.script, "bash", pid_file.string()}, {}},
+                            stop.get_token());
+    });
+    const auto pids = wait_for_pids(pid_file, 2);
+    ASSERT_EQ(pids.size(), 2u) << row.name;
+    stop.request_stop();
+    runner.join();
+    ASSERT_TRUE(outcome.has_value()) << row.name;
+    EXPECT_TRUE(outcome->cancelled) << row.name;
+    EXPECT_EQ(outcome->exit_code, std::nullopt) << row.name;
+    const bool streams_open = std::string(row.name) != "streams closed early";
+    EXPECT_EQ(outcome->standard_output, streams_open ? "started\n" : "") << row.name;
+    for (const auto& pid : pids) {
+      for (int tries = 0; tries < 500 && is_running(pid); ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+      EXPECT_FALSE(is_running(pid)) << row.name << ": process " << pid << " outlived the stop";
+    }
+  }
+}
+
+TEST(RunProcessWithStop, UnrequestedStopChangesNothingAndEarlierStopStartsNothing) {
+  test_support::TempDir dir;
+  const auto marker = dir.path() / "started";
+  const ProcessRequest request{"/bin/bash", {"-c", "touch \"$1\"; echo out; exit 4", "bash",
+                                             marker.string()}, {}};
+  std::stop_source unused;
+  auto finished = run_process(request, unused.get_token());
+  ASSERT_TRUE(finished.has_value());
+  EXPECT_EQ(finished->exit_code, 4);
+  EXPECT_EQ(finished->standard_output, "out\n");
+  EXPECT_FALSE(finished->cancelled);
+  std::filesystem::remove(marker);
+
+  std::stop_source early;
+  early.request_stop();
+  auto skipped = run_process(request, early.get_token());
+  ASSERT_TRUE(skipped.has_value());
+  EXPECT_TRUE(skipped->cancelled);
+  EXPECT_EQ(skipped->exit_code, std::nullopt);
+  EXPECT_FALSE(std::filesystem::exists(marker));
 }
 
 }  // namespace

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <chrono>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "platform/win32_handle.h"
 #include "platform/win32_text.h"
 #include "support/temp_dir.h"
 
@@ -28,7 +32,8 @@ class Win32ProcessTest : public ::testing::Test {
   }
   void TearDown() override {
     for (const wchar_t* name : {L"FAKE_BASH_RECORD", L"FAKE_BASH_EXIT", L"FAKE_BASH_STDOUT",
-                                L"FAKE_BASH_STDERR", L"WORKSPACE"}) {
+                                L"FAKE_BASH_STDERR", L"WORKSPACE", L"FAKE_BASH_PID_FILE",
+                                L"FAKE_BASH_CHILD", L"FAKE_BASH_SLEEP_MS"}) {
       SetEnvironmentVariableW(name, nullptr);
     }
   }
@@ -90,6 +95,68 @@ TEST_F(Win32ProcessTest, CollectsStreamsAndSignedExitCodes) {
     EXPECT_EQ(outcome.standard_output, "x");
     EXPECT_EQ(outcome.standard_error, "\xc3\xa9\r\n");
   }
+}
+
+std::vector<DWORD> wait_for_pids(const std::filesystem::path& file, std::size_t count) {
+  for (int tries = 0; tries < 1000; ++tries) {
+    std::ifstream in(file);
+    std::vector<DWORD> pids;
+    for (DWORD pid = 0; in >> pid;) pids.push_back(pid);
+    if (pids.size() >= count) return pids;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return {};
+}
+
+// A stop ends the engine and the process it started (which holds the output pipes open too),
+// keeps what was written before, and says it was cancelled.
+TEST_F(Win32ProcessTest, StopEndsTheProcessTree) {
+  const auto pid_file = dir_.path() / "pids.txt";
+  SetEnvironmentVariableW(L"FAKE_BASH_PID_FILE", pid_file.wstring().c_str());
+  SetEnvironmentVariableW(L"FAKE_BASH_CHILD", L"1");
+  SetEnvironmentVariableW(L"FAKE_BASH_SLEEP_MS", L"60000");
+  SetEnvironmentVariableW(L"FAKE_BASH_STDOUT", L"before");
+  std::stop_source stop;
+  common::Result<platform::ProcessOutcome> outcome;
+  std::jthread runner([&] {
+    outcome = platform::run_process({platform::path_text(fake_bash()), {"x"}, std::nullopt},
+                                    stop.get_token());
+  });
+  const auto pids = wait_for_pids(pid_file, 2);
+  ASSERT_EQ(pids.size(), 2u);
+  stop.request_stop();
+  runner.join();
+  ASSERT_TRUE(outcome) << outcome.error().message;
+  EXPECT_TRUE(outcome->cancelled);
+  // The engine and the process it started each wrote before the stop.
+  EXPECT_EQ(outcome->standard_output, "beforebefore");
+  for (const DWORD pid : pids) {
+    platform::UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+    if (process.valid()) {
+      EXPECT_EQ(WaitForSingleObject(process.get(), 5000), WAIT_OBJECT_0) << pid;
+    }
+  }
+}
+
+TEST_F(Win32ProcessTest, UnrequestedStopChangesNothingAndEarlierStopStartsNothing) {
+  SetEnvironmentVariableW(L"FAKE_BASH_EXIT", L"4");
+  std::stop_source unused;
+  auto finished =
+      platform::run_process({platform::path_text(fake_bash()), {"ran"}, std::nullopt},
+                            unused.get_token());
+  ASSERT_TRUE(finished);
+  EXPECT_EQ(finished->exit_code, 4);
+  EXPECT_FALSE(finished->cancelled);
+  EXPECT_EQ(record(), "ran\nWORKSPACE unset\n");
+
+  std::filesystem::remove(record_);
+  std::stop_source early;
+  early.request_stop();
+  auto skipped = platform::run_process(
+      {platform::path_text(fake_bash()), {"ran"}, std::nullopt}, early.get_token());
+  ASSERT_TRUE(skipped);
+  EXPECT_TRUE(skipped->cancelled);
+  EXPECT_FALSE(std::filesystem::exists(record_));
 }
 
 TEST_F(Win32ProcessTest, MissingProgramIsTheSystemError) {

@@ -6,10 +6,14 @@
 //                         ("WORKSPACE unset" when absent); UTF-8, LF line ends
 //   FAKE_BASH_MODEL_COPY  where to copy the file named by argument 2
 //   FAKE_BASH_MODEL_LOG   file to which the bytes of that file and "\n--\n" are appended
-//   FAKE_BASH_SLEEP_MS    milliseconds to wait first, as a real engine takes its time
+//   FAKE_BASH_SLEEP_MS    milliseconds to wait (after the child, if any, started) before
+//                         anything else, as a real engine takes its time
 //   FAKE_BASH_STDOUT      text written to standard output
 //   FAKE_BASH_STDERR      text written to standard error
 //   FAKE_BASH_EXIT        exit code (decimal, may be negative); 0 when unset
+//   FAKE_BASH_PID_FILE    file that receives this process's id, one line per process
+//   FAKE_BASH_CHILD       when set, starts one more copy of itself (without this variable) that
+//                         stands for a process the engine started
 #include <windows.h>
 
 #include <cstdio>
@@ -73,6 +77,25 @@ void append_whole(const std::wstring& path, const std::string& text) {
   CloseHandle(file);
 }
 
+void append_line(const std::wstring& path, const std::string& text) {
+  append_whole(path, text + "\n");
+}
+
+void start_copy_of_self() {
+  SetEnvironmentVariableW(L"FAKE_BASH_CHILD", nullptr);
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(self) + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (CreateProcessW(self, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                     &process)) {
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+}
+
 void write_stream(DWORD which, const std::wstring& text) {
   const std::string bytes = utf8(text);
   DWORD written = 0;
@@ -83,6 +106,10 @@ void write_stream(DWORD which, const std::wstring& text) {
 
 int wmain(int argc, wchar_t** argv) {
   std::wstring value;
+  if (variable(L"FAKE_BASH_PID_FILE", value)) {
+    append_line(value, std::to_string(GetCurrentProcessId()));
+  }
+  if (variable(L"FAKE_BASH_CHILD", value)) start_copy_of_self();
   if (variable(L"FAKE_BASH_SLEEP_MS", value)) Sleep(std::wcstoul(value.c_str(), nullptr, 10));
   if (variable(L"FAKE_BASH_RECORD", value)) {
     std::string record;

@@ -1,0 +1,98 @@
+#include "native_runner/probe_arguments.h"
+
+#include <algorithm>
+#include <charconv>
+#include <optional>
+#include <string_view>
+
+namespace native_runner {
+namespace {
+
+constexpr std::string_view kJobsOption = "--jobs";
+constexpr std::string_view kSimulationOption = "--simulation";
+
+std::string program_name(std::span<const std::string> words) {
+  return words.empty() ? "ensemble_probe" : words[0];
+}
+
+common::Error usage(std::span<const std::string> words, bool with_jobs) {
+  const std::string program = program_name(words);
+  if (!with_jobs) {
+    return common::Error{"Usage: " + program + " [--simulation] <config_path> <output_dir>\n" +
+                         "  --simulation: Run full simulation (default: JSON-only mode)\n"};
+  }
+  return common::Error{
+      "Usage: " + program + " [--simulation] [--jobs N] <config_path> <output_dir>\n" +
+      "  --simulation: Run full simulation (default: JSON-only mode)\n" +
+      "  --jobs N: up to N engine runs (or variant builds) at once; N a positive integer up to " +
+      std::to_string(kMaxJobs) + ", or auto for the number of hardware threads\n"};
+}
+
+common::Error bad_jobs(std::optional<std::string_view> value) {
+  const std::string expected =
+      " (expected a positive integer up to " + std::to_string(kMaxJobs) + ", or auto)\n";
+  if (!value) return common::Error{"[ensemble_probe] Missing value for --jobs" + expected};
+  return common::Error{"[ensemble_probe] Invalid value for --jobs: '" + std::string(*value) +
+                       "'" + expected};
+}
+
+std::optional<unsigned> jobs_value(std::string_view text, unsigned hardware_threads) {
+  if (text == "auto") return std::max(1u, std::min(hardware_threads, kMaxJobs));
+  // Digits only: from_chars alone would accept a leading minus sign.
+  if (text.empty() || !std::all_of(text.begin(), text.end(),
+                                   [](char c) { return c >= '0' && c <= '9'; })) {
+    return std::nullopt;
+  }
+  unsigned value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || value == 0 || value > kMaxJobs) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// The historical command line: two arguments, or three with "--simulation" first (any other
+// third argument ignored).
+common::Result<ProbeArguments> historical(std::span<const std::string> words) {
+  if (words.size() != 3 && words.size() != 4) return std::unexpected(usage(words, false));
+  if (words.size() == 4 && words[1] == kSimulationOption) {
+    return ProbeArguments{words[2], words[3], false, 1};
+  }
+  return ProbeArguments{words[1], words[2], true, 1};
+}
+
+}  // namespace
+
+common::Result<ProbeArguments> parse_probe_arguments(std::span<const std::string> words,
+                                                     unsigned hardware_threads) {
+  ProbeArguments parsed;
+  bool jobs_given = false;
+  std::size_t i = 1;
+  for (; i < words.size(); ++i) {
+    const std::string_view word = words[i];
+    if (word == kSimulationOption) {
+      parsed.json_only = false;
+      continue;
+    }
+    std::optional<std::string_view> value;
+    if (word == kJobsOption) {
+      if (i + 1 < words.size()) value = words[++i];
+    } else if (word.starts_with(kJobsOption) && word[kJobsOption.size()] == '=') {
+      value = word.substr(kJobsOption.size() + 1);
+    } else {
+      break;
+    }
+    if (!value) return std::unexpected(bad_jobs(std::nullopt));
+    const auto jobs = jobs_value(*value, hardware_threads);
+    if (!jobs) return std::unexpected(bad_jobs(value));
+    parsed.jobs = *jobs;
+    jobs_given = true;
+  }
+  if (!jobs_given) return historical(words);
+  if (words.size() - i != 2) return std::unexpected(usage(words, true));
+  parsed.config_path = words[i];
+  parsed.output_dir = words[i + 1];
+  return parsed;
+}
+
+}  // namespace native_runner

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "common/error.h"
+
+namespace native_runner {
+
+// What the words of an ensemble_probe command line ask for.
+struct ProbeArguments {
+  std::string config_path;
+  std::string output_dir;
+  bool json_only = true;
+  // Engine runs (simulation) or variant builds (JSON-only) going on at once.
+  unsigned jobs = 1;
+};
+
+// The largest --jobs value accepted; more would only add threads that wait.
+inline constexpr unsigned kMaxJobs = 1024;
+
+// Reads the command line, the program's own word first. Without "--jobs" the historical rules
+// hold unchanged: two or three arguments, "--simulation" recognised only as the first of three,
+// a third path ignored. When options before the paths include "--jobs N" or "--jobs=N" (N a
+// positive integer up to kMaxJobs, or "auto" for `hardware_threads`), those options may come in
+// any order and exactly the two paths must follow.
+//
+// Fails with the complete text for standard error: the usage lines for a wrong number of
+// arguments, or one line naming a bad or missing --jobs value.
+common::Result<ProbeArguments> parse_probe_arguments(std::span<const std::string> words,
+                                                     unsigned hardware_threads);
+
+}  // namespace native_runner

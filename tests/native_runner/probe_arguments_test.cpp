@@ -1,0 +1,91 @@
+#include "native_runner/probe_arguments.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace native_runner {
+namespace {
+
+using Words = std::vector<std::string>;
+
+const std::string kUsage =
+    "Usage: probe [--simulation] <config_path> <output_dir>\n"
+    "  --simulation: Run full simulation (default: JSON-only mode)\n";
+const std::string kJobsUsage =
+    "Usage: probe [--simulation] [--jobs N] <config_path> <output_dir>\n"
+    "  --simulation: Run full simulation (default: JSON-only mode)\n"
+    "  --jobs N: up to N engine runs (or variant builds) at once; N a positive integer up to "
+    "1024, or auto for the number of hardware threads\n";
+const std::string kExpected = " (expected a positive integer up to 1024, or auto)\n";
+
+TEST(ProbeArguments, AcceptedCommandLines) {
+  const struct {
+    Words args;
+    ProbeArguments expected;
+  } kRows[] = {
+      // Without --jobs, the historical rules, quirks included.
+      {{"c.json", "out"}, {"c.json", "out", true, 1}},
+      {{"--simulation", "c.json", "out"}, {"c.json", "out", false, 1}},
+      {{"c.json", "out", "ignored"}, {"c.json", "out", true, 1}},
+      {{"--simulation", "out"}, {"--simulation", "out", true, 1}},
+      {{"--Simulation", "c.json", "out"}, {"--Simulation", "c.json", true, 1}},
+      // With it, options in any order before the two paths.
+      {{"--jobs", "4", "c.json", "out"}, {"c.json", "out", true, 4}},
+      {{"--jobs=2", "--simulation", "c.json", "out"}, {"c.json", "out", false, 2}},
+      {{"--simulation", "--jobs", "1", "c.json", "out"}, {"c.json", "out", false, 1}},
+      {{"--jobs", "3", "--jobs=1024", "c.json", "out"}, {"c.json", "out", true, 1024}},
+      {{"--jobs", "auto", "c.json", "out"}, {"c.json", "out", true, 6}},
+      {{"--jobs=007", "--", "out"}, {"--", "out", true, 7}},
+  };
+  for (const auto& row : kRows) {
+    Words words{"probe"};
+    words.insert(words.end(), row.args.begin(), row.args.end());
+    const auto parsed = parse_probe_arguments(words, 6);
+    ASSERT_TRUE(parsed.has_value()) << words.size() << ": " << parsed.error().message;
+    EXPECT_EQ(parsed->config_path, row.expected.config_path);
+    EXPECT_EQ(parsed->output_dir, row.expected.output_dir);
+    EXPECT_EQ(parsed->json_only, row.expected.json_only);
+    EXPECT_EQ(parsed->jobs, row.expected.jobs);
+  }
+}
+
+TEST(ProbeArguments, RefusedCommandLinesSayWhy) {
+  const struct {
+    Words args;
+    std::string error;
+  } kRows[] = {
+      {{}, kUsage},
+      {{"c.json"}, kUsage},
+      {{"--simulation", "c.json", "out", "x"}, kUsage},
+      // After the paths --jobs is just one word too many.
+      {{"c.json", "out", "--jobs", "2"}, kUsage},
+      {{"--jobs", "2", "c.json"}, kJobsUsage},
+      {{"--jobs", "2", "c.json", "out", "extra"}, kJobsUsage},
+      {{"--jobs", "0", "c.json", "out"}, "[ensemble_probe] Invalid value for --jobs: '0'" + kExpected},
+      {{"--jobs", "-2", "c.json", "out"},
+       "[ensemble_probe] Invalid value for --jobs: '-2'" + kExpected},
+      {{"--jobs=x", "c.json", "out"}, "[ensemble_probe] Invalid value for --jobs: 'x'" + kExpected},
+      {{"--jobs=", "c.json", "out"}, "[ensemble_probe] Invalid value for --jobs: ''" + kExpected},
+      {{"--jobs", "+3", "c.json", "out"},
+       "[ensemble_probe] Invalid value for --jobs: '+3'" + kExpected},
+      {{"--jobs", "1025", "c.json", "out"},
+       "[ensemble_probe] Invalid value for --jobs: '1025'" + kExpected},
+      {{"--jobs", "99999999999", "c.json", "out"},
+       "[ensemble_probe] Invalid value for --jobs: '99999999999'" + kExpected},
+      {{"--jobs", "c.json", "out"},
+       "[ensemble_probe] Invalid value for --jobs: 'c.json'" + kExpected},
+      {{"--simulation", "--jobs"}, "[ensemble_probe] Missing value for --jobs" + kExpected},
+  };
+  for (const auto& row : kRows) {
+    Words words{"probe"};
+    words.insert(words.end(), row.args.begin(), row.args.end());
+    const auto parsed = parse_probe_arguments(words, 6);
+    ASSERT_FALSE(parsed.has_value()) << row.error;
+    EXPECT_EQ(parsed.error().message, row.error);
+  }
+}
+
+}  // namespace
+}  // namespace native_runner
