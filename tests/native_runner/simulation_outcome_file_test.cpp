@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "support/os_errors.h"
 #include "support/temp_dir.h"
 
 namespace native_runner {
@@ -41,7 +42,7 @@ TEST(SimulationOutcomeFileTest, WriteIntoAMissingDirectoryFailsAndLeavesNothing)
   const auto written = write_outcome_file(result, describe_simulation("c", "m", "{}", "w", "", {}),
                                           "2026-12-06T10:03:33Z");
   ASSERT_FALSE(written);
-  EXPECT_EQ(written.error().message, "No such file or directory (os error 2)");
+  EXPECT_EQ(written.error().message, test_support::missing_folder_error());
   EXPECT_FALSE(fs::exists(result));
 }
 

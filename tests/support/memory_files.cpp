@@ -112,10 +112,10 @@ common::Result<std::filesystem::path> MemoryFiles::create_private_directory(
   if (!is_directory_locked(key(parent))) {
     return std::unexpected(error_text(missing_folder_error()));
   }
+  // The caller's own spelling of the parent, as the real one answers.
   const std::filesystem::path made =
-      std::filesystem::path(key(parent)) /
-      (std::string(prefix) + std::to_string(++private_directories_));
-  directories_.insert(made.generic_string());
+      parent / (std::string(prefix) + std::to_string(++private_directories_));
+  directories_.insert(key(made));
   return made;
 }
 

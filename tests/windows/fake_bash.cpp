@@ -6,8 +6,8 @@
 //                         ("WORKSPACE unset" when absent); UTF-8, LF line ends
 //   FAKE_BASH_MODEL_COPY  where to copy the file named by argument 2
 //   FAKE_BASH_MODEL_LOG   file to which the bytes of that file and "\n--\n" are appended
-//   FAKE_BASH_SLEEP_MS    milliseconds to wait (after the child, if any, started) before
-//                         anything else, as a real engine takes its time
+//   FAKE_BASH_SLEEP_MS    milliseconds to wait before ending, after everything else, as a
+//                         real engine takes its time
 //   FAKE_BASH_STDOUT      text written to standard output
 //   FAKE_BASH_STDERR      text written to standard error
 //   FAKE_BASH_EXIT        exit code (decimal, may be negative); 0 when unset
@@ -110,7 +110,6 @@ int wmain(int argc, wchar_t** argv) {
     append_line(value, std::to_string(GetCurrentProcessId()));
   }
   if (variable(L"FAKE_BASH_CHILD", value)) start_copy_of_self();
-  if (variable(L"FAKE_BASH_SLEEP_MS", value)) Sleep(std::wcstoul(value.c_str(), nullptr, 10));
   if (variable(L"FAKE_BASH_RECORD", value)) {
     std::string record;
     for (int i = 1; i < argc; ++i) record += utf8(argv[i]) + "\n";
@@ -127,6 +126,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (variable(L"FAKE_BASH_STDOUT", value)) write_stream(STD_OUTPUT_HANDLE, value);
   if (variable(L"FAKE_BASH_STDERR", value)) write_stream(STD_ERROR_HANDLE, value);
+  if (variable(L"FAKE_BASH_SLEEP_MS", value)) Sleep(std::wcstoul(value.c_str(), nullptr, 10));
   if (!variable(L"FAKE_BASH_EXIT", value)) return 0;
   // Accepts 4294967295 as well as -1: both are the same 32-bit exit status.
   return static_cast<int>(std::wcstoll(value.c_str(), nullptr, 10));
