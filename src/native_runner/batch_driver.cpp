@@ -1,7 +1,11 @@
 #include "native_runner/batch_driver.h"
 
+#include <deque>
 #include <exception>
+#include <future>
+#include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <ostream>
 #include <sstream>
@@ -15,6 +19,7 @@
 #include "native_runner/batch_config.h"
 #include "native_runner/batch_log.h"
 #include "native_runner/batch_temp_directory.h"
+#include "native_runner/combination_output.h"
 #include "native_runner/diagnostics.h"
 #include "native_runner/engine_runner.h"
 #include "native_runner/progress_files.h"
@@ -25,6 +30,7 @@
 #include "native_runner/wrapper_choice.h"
 #include "native_runner/zone_allocation_files.h"
 #include "platform/file_system.h"
+#include "platform/os_error.h"
 
 namespace native_runner {
 
@@ -57,6 +63,12 @@ struct Combination {
 // Outcome of the steps that may skip a combination without ending the batch.
 enum class Step { Continue, Skip };
 
+// A combination being built on a worker thread, and what it will have to say.
+struct BuildInFlight {
+  std::shared_ptr<CombinationOutput> output;
+  std::future<common::Result<void>> done;
+};
+
 // One engine run handed to a worker thread: everything it needs, owned.
 struct EngineJob {
   std::string model_name;
@@ -86,7 +98,7 @@ class BatchRun {
         out_(parallel_ ? prepared_ : services.out),
         progress_files_(services.files, options.progress_dir, options.job_id),
         temp_directory_(services.files, services.engine.temp_directory) {
-    if (parallel_) pool_.emplace(options.jobs);
+    if (options.jobs > 1) pool_.emplace(options.jobs);
   }
 
   // With parallel engine runs, the batch ends only once every run in flight has ended and been
@@ -160,56 +172,123 @@ class BatchRun {
       return written;
     }
     CombinationOdometer odometer(group->parameters);
+    std::deque<BuildInFlight> building;
     for (std::uint64_t i = 0; odometer.has_current(); ++i, odometer.advance()) {
       const double share = static_cast<double>(i + 1) / static_cast<double>(*total);
       Combination combination{
           *group, i, *total, model_name(name, i), share * 100.0, odometer.current()};
-      auto done = run_combination(combination);
+      if (pool_ && options_.json_only) {
+        if (auto handed = build_on_worker(combination, building); !handed) {
+          return abandon(handed);
+        }
+        continue;
+      }
+      CombinationOutput output(&out_);
+      auto done = run_combination(combination, output);
       flush_console();
       if (!done) return done;
+    }
+    while (!building.empty()) {
+      if (auto settled = settle_oldest(building); !settled) return abandon(settled);
     }
     // The group is complete once its last engine run is.
     if (auto finished = finish_runs(); !finished) return finished;
     return progress(name, *total, *total, 100.0, "Group processing completed");
   }
 
-  common::Result<void> run_combination(const Combination& c) {
+  // JSON-only with N > 1: up to N combinations are built at once, and a few more wait to be
+  // replayed, oldest first, so memory stays bounded while every thread has work.
+  common::Result<void> build_on_worker(const Combination& c, std::deque<BuildInFlight>& building) {
+    while (building.size() >= 2 * std::size_t{options_.jobs}) {
+      if (auto settled = settle_oldest(building); !settled) return settled;
+    }
     if (auto go_on = halted(); !go_on) return go_on;
-    if (auto written = progress(c.name, c.index + 1, c.total, c.percentage, "Processing model");
+    auto output = std::make_shared<CombinationOutput>(nullptr);
+    auto task = std::make_shared<std::packaged_task<common::Result<void>()>>(
+        [this, c, output] { return run_combination(c, *output); });
+    building.push_back(BuildInFlight{output, task->get_future()});
+    pool_->submit([task] { (*task)(); });
+    return {};
+  }
+
+  // Prints the oldest combination's lines and writes its records, as a sequential run would
+  // have at its turn.
+  common::Result<void> settle_oldest(std::deque<BuildInFlight>& building) {
+    BuildInFlight oldest = std::move(building.front());
+    building.pop_front();
+    common::Result<void> outcome;
+    try {
+      outcome = oldest.done.get();
+    } catch (const std::bad_alloc&) {
+      outcome = std::unexpected(
+          platform::os_error(std::make_error_code(std::errc::not_enough_memory)));
+    }
+    if (auto replayed = oldest.output->replay(out_); !replayed) return replayed;
+    return outcome;
+  }
+
+  // The combinations still being built use the group: the batch ends after they have.
+  common::Result<void> abandon(common::Result<void> failure) {
+    if (pool_) pool_->wait_idle();
+    return failure;
+  }
+
+  CombinationOutput::Record progress_record(std::string model, std::uint64_t current,
+                                            std::uint64_t total, double percentage,
+                                            std::string status) {
+    return [=, this](std::ostream& out) {
+      return progress(model, current, total, percentage, status, out);
+    };
+  }
+
+  CombinationOutput::Record event_record(std::string type, std::string message,
+                                         const Combination& c) {
+    return [=, this, name = c.name, index = c.index, total = c.total](std::ostream&) {
+      return event(type, message, LogPosition{name, index, total});
+    };
+  }
+
+  common::Result<void> run_combination(const Combination& c, CombinationOutput& output) {
+    if (auto go_on = halted(); !go_on) return go_on;
+    if (auto written = output.record(progress_record(c.name, c.index + 1, c.total, c.percentage,
+                                                     "Processing model"));
         !written) {
       return written;
     }
-    if (auto logged = event("MODEL_START", "Processing model " + c.name, c.position()); !logged) {
+    if (auto logged = output.record(event_record("MODEL_START", "Processing model " + c.name, c));
+        !logged) {
       return logged;
     }
     const fs::path base_model =
         base_ / "base_json" / platform::path_from_utf8(c.group.base_model_name + ".json");
     if (!files_.exists(base_model)) {
-      out_ << "  ERROR: Base model '" << c.group.base_model_name
-           << ".json' not found. Skipping group.\n";
-      return progress(c.group.name, 0, c.total, 0.0, "Base model not found - skipping group");
+      output.out() << "  ERROR: Base model '" << c.group.base_model_name
+                   << ".json' not found. Skipping group.\n";
+      return output.record(
+          progress_record(c.group.name, 0, c.total, 0.0, "Base model not found - skipping group"));
     }
     auto variant = read_json(files_, base_model);
     if (!variant) return std::unexpected(variant.error());
     std::vector<std::string> applied_keys;
-    auto merged = apply_parameters(c, *variant, applied_keys);
+    auto merged = apply_parameters(c, *variant, applied_keys, output);
     if (!merged) return std::unexpected(merged.error());
     if (*merged == Step::Skip) return {};
-    return finish_and_write(c, *variant, applied_keys);
+    return finish_and_write(c, *variant, applied_keys, output);
   }
 
   common::Result<Step> apply_parameters(const Combination& c, Json& variant,
-                                        std::vector<std::string>& applied_keys) {
+                                        std::vector<std::string>& applied_keys,
+                                        CombinationOutput& output) {
     for (std::size_t k = 0; k < c.group.parameters.size(); ++k) {
       const std::string& key = c.group.parameters[k].key;
       const fs::path file = base_ / platform::path_from_utf8(key) /
                             platform::path_from_utf8(std::string(c.values[k]) + ".json");
       const std::string file_text = platform::path_text(file);
       if (!files_.exists(file)) {
-        out_ << "      ERROR: Parameter file not found at '" << file_text
-             << "'. Skipping this combination.\n";
-        auto written = progress(c.name, c.index + 1, c.total, c.percentage,
-                                "Parameter file not found: " + file_text);
+        output.out() << "      ERROR: Parameter file not found at '" << file_text
+                     << "'. Skipping this combination.\n";
+        auto written = output.record(progress_record(c.name, c.index + 1, c.total, c.percentage,
+                                                     "Parameter file not found: " + file_text));
         if (!written) return std::unexpected(written.error());
         return Step::Skip;
       }
@@ -218,10 +297,15 @@ class BatchRun {
       applied_keys.push_back(key);
       if (auto applied = model_editing::apply_system_parameter(variant, key, *parameter);
           !applied) {
-        Json details = {{"param_key", key}, {"param_file", file_text}};
-        auto logged = error_record(
-            "MERGE_FAILED", "Failed to merge " + key + " parameter: " + applied.error().message,
-            c.position(), std::move(details));
+        const Json details = {{"param_key", key}, {"param_file", file_text}};
+        const std::string message =
+            "Failed to merge " + key + " parameter: " + applied.error().message;
+        auto logged = output.record(
+            [this, message, details, name = c.name, index = c.index, total = c.total](
+                std::ostream&) {
+              return error_record("MERGE_FAILED", message, LogPosition{name, index, total},
+                                  details);
+            });
         if (!logged) return std::unexpected(logged.error());
         return std::unexpected(applied.error());
       }
@@ -230,8 +314,9 @@ class BatchRun {
   }
 
   common::Result<void> finish_and_write(const Combination& c, Json& variant,
-                                        const std::vector<std::string>& applied_keys) {
-    if (auto announced = announce_weather_file(*c.group.object, base_, files_, out_);
+                                        const std::vector<std::string>& applied_keys,
+                                        CombinationOutput& output) {
+    if (auto announced = announce_weather_file(*c.group.object, base_, files_, output.out());
         !announced) {
       return announced;
     }
@@ -252,8 +337,9 @@ class BatchRun {
       return written;
     }
     if (options_.json_only) {
-      out_ << "JSON-ONLY MODE: Skipping simulation for " << c.name << '\n';
-      return event("JSON_ONLY_SKIP", "Simulation skipped in JSON-only mode", c.position());
+      output.out() << "JSON-ONLY MODE: Skipping simulation for " << c.name << '\n';
+      return output.record(
+          event_record("JSON_ONLY_SKIP", "Simulation skipped in JSON-only mode", c));
     }
     return simulate(c, variant, result_dir, variant_file);
   }
@@ -414,10 +500,16 @@ class BatchRun {
 
   common::Result<void> progress(const std::string& model, std::uint64_t current,
                                 std::uint64_t total, double percentage, std::string status) {
+    return progress(model, current, total, percentage, std::move(status), out_);
+  }
+
+  common::Result<void> progress(const std::string& model, std::uint64_t current,
+                                std::uint64_t total, double percentage, std::string status,
+                                std::ostream& out) {
     const ProgressUpdate update{options_.job_id,   current,        total, percentage, model,
                                 std::move(status), utc_timestamp()};
     std::scoped_lock lock(records_mutex_);
-    return progress_files_.write(update, out_);
+    return progress_files_.write(update, out);
   }
 
   common::Result<void> simulation_progress(const Combination& c, bool finished) {

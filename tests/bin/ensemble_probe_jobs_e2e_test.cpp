@@ -190,6 +190,48 @@ TEST(EnsembleProbeJobs, OverlapsUpToNRunsAndLeavesTheSameFilesAndRecords) {
   }
 }
 
+// JSON-only: the variants are built on N threads, and what the batch says comes out as from a
+// sequential run. Two groups; combinations with the missing tariff t4 are skipped.
+TEST(EnsembleProbeJobs, JsonOnlyBatchSaysAndWritesTheSameForAnyN) {
+  struct Outcome {
+    std::string out;
+    std::string progress;
+    std::string log;
+    Tree tree;  // every file written, the error log's absence included
+    std::map<std::string, std::string> files;
+  };
+  std::optional<Outcome> sequential;
+  for (const int jobs : {1, 2, 4, 8}) {
+    SCOPED_TRACE("--jobs " + std::to_string(jobs));
+    ProbeWorkspace ws;
+    write_sweep(ws);
+    ws.config("skips.json", R"({"a": {"base_json": ["house"], "weather_files": ["site"],
+      "tariff": ["t1", "t2", "t3", "t4"], "lighting": ["l1", "l2", "l3", "l4"]},
+      "b": {"base_json": ["house"], "tariff": ["t2"], "lighting": ["l2", "l1"]}})");
+    const ProgramRun run =
+        ws.probe({"--jobs", std::to_string(jobs), "ws/input/configs/skips.json", "out"});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    std::string out = mask_timestamps(run.out);
+    out.replace(out.find(ws.cwd()), ws.cwd().size(), "<cwd>");
+    const Outcome current{out,
+                          mask_timestamps(ws.read("out/progress_native_test.json")),
+                          mask_timestamps(processing_log(ws)), ws.tree("out"),
+                          variant_files(ws)};
+    EXPECT_EQ(current.files.size(), 14u);
+    EXPECT_NE(current.out.find("Parameter file not found at"), std::string::npos);
+    if (!sequential) {
+      sequential = current;
+      continue;
+    }
+    EXPECT_EQ(current.out, sequential->out);
+    EXPECT_EQ(current.progress, sequential->progress);
+    EXPECT_EQ(current.log, sequential->log);
+    EXPECT_EQ(current.tree, sequential->tree);
+    EXPECT_EQ(current.files, sequential->files);
+  }
+}
+
 // The run on the model with efficacy 120 (combinations 2 and 3) fails. The batch ends as in a
 // sequential run: no run starts once the failure is known, the runs in flight finish and are
 // recorded, and the first failure is the one reported.
