@@ -192,7 +192,8 @@ TEST_F(EngineRunnerTest, LeftoverAtTheModelFileNameIsReplacedNotWrittenThrough) 
 // An interrupt while the engine runs ends it and the process it started, and the temporary
 // model goes as after any other run.
 TEST_F(EngineRunnerTest, StopEndsTheEngineAndRemovesTheTemporaryModel) {
-  write_engine("touch \"$WORKSPACE/started\"; sleep 30 & echo $! > \"$WORKSPACE/child\"; wait\n");
+  write_engine(
+      "sleep 30 & echo $! > \"$WORKSPACE/child\"; touch \"$WORKSPACE/started\"; wait\n");
   std::stop_source stop;
   std::jthread interrupter([&] {
     while (!fs::exists(workspace_ / "started")) {
