@@ -17,7 +17,7 @@ struct BatchOptions {
   // Engine runs going on at once in simulation mode; 1 runs them one after another, as always.
   unsigned jobs = 1;
   // An interrupt: no further combination starts and the engine runs in flight are ended.
-  std::stop_token stop;
+  std::stop_token stop{};
 };
 
 }  // namespace native_runner

@@ -45,7 +45,7 @@ struct EngineServices {
   const ProcessRunner& processes;
   const EngineHost& host;
   // An interrupt: the engine is ended with everything it started.
-  std::stop_token stop;
+  std::stop_token stop{};
 };
 
 // The error of a run that a stop request ended.

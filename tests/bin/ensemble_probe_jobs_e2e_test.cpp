@@ -271,7 +271,9 @@ TEST(EnsembleProbeJobs, FailureLetsRunsInFlightFinishAndStartsNoMore) {
     // Every run is recorded; a run may have started before an earlier failure was known.
     EXPECT_EQ(successes + failures, runs.size()) << log;
     EXPECT_GE(failures, 1u);
-    if (jobs == 1) EXPECT_EQ(failures, 1u);
+    if (jobs == 1) {
+      EXPECT_EQ(failures, 1u);
+    }
     EXPECT_NE(error_log(ws).find("\"error_code\":\"SIMULATION_FAILED\""), std::string::npos);
     EXPECT_GT(failed_stop, 0);
     EXPECT_EQ(ws.tree("tmp"), Tree{});
