@@ -1,8 +1,16 @@
 #include "native_runner/batch_driver.h"
 
+#include <deque>
+#include <exception>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <new>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "json/json_writer.h"
@@ -11,15 +19,18 @@
 #include "native_runner/batch_config.h"
 #include "native_runner/batch_log.h"
 #include "native_runner/batch_temp_directory.h"
+#include "native_runner/combination_output.h"
 #include "native_runner/diagnostics.h"
 #include "native_runner/engine_runner.h"
 #include "native_runner/progress_files.h"
 #include "native_runner/utc_timestamp.h"
 #include "native_runner/weather_selection.h"
+#include "native_runner/worker_pool.h"
 #include "native_runner/workspace_paths.h"
 #include "native_runner/wrapper_choice.h"
 #include "native_runner/zone_allocation_files.h"
 #include "platform/file_system.h"
+#include "platform/os_error.h"
 
 namespace native_runner {
 
@@ -52,6 +63,28 @@ struct Combination {
 // Outcome of the steps that may skip a combination without ending the batch.
 enum class Step { Continue, Skip };
 
+// A combination being built on a worker thread, and what it will have to say.
+struct BuildInFlight {
+  std::shared_ptr<CombinationOutput> output;
+  std::future<common::Result<void>> done;
+};
+
+// One engine run handed to a worker thread: everything it needs, owned.
+struct EngineJob {
+  std::string model_name;
+  std::uint64_t index;
+  std::uint64_t total;
+  std::string starting_line;
+  json_text::Json model;
+  std::string result_text;
+  std::string weather_text;
+  std::string variant_text;
+  CliFlags flags;
+  fs::path workspace;
+
+  LogPosition position() const { return LogPosition{model_name, index, total}; }
+};
+
 class BatchRun {
  public:
   BatchRun(const BatchOptions& options, const BatchServices& services)
@@ -60,11 +93,24 @@ class BatchRun {
         output_dir_(options.output_dir),
         services_(services),
         files_(services.files),
-        out_(services.out),
+        parallel_(!options.json_only && options.jobs > 1),
+        console_(services.out),
+        out_(parallel_ ? prepared_ : services.out),
         progress_files_(services.files, options.progress_dir, options.job_id),
-        temp_directory_(services.files, services.engine.temp_directory) {}
+        temp_directory_(services.files, services.engine.temp_directory) {
+    if (options.jobs > 1) pool_.emplace(options.jobs);
+  }
 
+  // With parallel engine runs, the batch ends only once every run in flight has ended and been
+  // recorded; the first failure of a run is the batch's failure.
   common::Result<void> run() {
+    auto outcome = run_batch();
+    if (auto finished = finish_runs(); !finished) return finished;
+    return outcome;
+  }
+
+ private:
+  common::Result<void> run_batch() {
     const fs::path& config_path = options_.config_path;
     announce_start(config_path);
     auto config = read_json(files_, config_path);
@@ -77,8 +123,7 @@ class BatchRun {
     for (const auto& [name, object] : group_members(*config)) {
       if (auto done = run_group(name, *object); !done) return done;
     }
-    if (auto logged = log_->event("BATCH_COMPLETE", "Native batch processing completed");
-        !logged) {
+    if (auto logged = event("BATCH_COMPLETE", "Native batch processing completed"); !logged) {
       return logged;
     }
     out_ << "Batch run complete.\n"
@@ -87,7 +132,6 @@ class BatchRun {
     return {};
   }
 
- private:
   void announce_start(const fs::path& config_path) {
     const std::string lines[] = {
         "[NATIVE_BATCH] Starting native batch with progress",
@@ -107,7 +151,7 @@ class BatchRun {
     out_ << "[NATIVE_BATCH] Config name: " << config_name_ << '\n'
          << "[NATIVE_BATCH] Native output dir: " << platform::path_text(output_dir_) << '\n';
     if (auto created = files_.create_directories(output_dir_); !created) return created;
-    if (auto logged = log_->event("BATCH_START", "Native batch processing started"); !logged) {
+    if (auto logged = event("BATCH_START", "Native batch processing started"); !logged) {
       return logged;
     }
     out_ << "Starting batch run with config: " << config_text << '\n';
@@ -128,52 +172,123 @@ class BatchRun {
       return written;
     }
     CombinationOdometer odometer(group->parameters);
+    std::deque<BuildInFlight> building;
     for (std::uint64_t i = 0; odometer.has_current(); ++i, odometer.advance()) {
       const double share = static_cast<double>(i + 1) / static_cast<double>(*total);
       Combination combination{
           *group, i, *total, model_name(name, i), share * 100.0, odometer.current()};
-      if (auto done = run_combination(combination); !done) return done;
+      if (pool_ && options_.json_only) {
+        if (auto handed = build_on_worker(combination, building); !handed) {
+          return abandon(handed);
+        }
+        continue;
+      }
+      CombinationOutput output(&out_);
+      auto done = run_combination(combination, output);
+      flush_console();
+      if (!done) return done;
     }
+    while (!building.empty()) {
+      if (auto settled = settle_oldest(building); !settled) return abandon(settled);
+    }
+    // The group is complete once its last engine run is.
+    if (auto finished = finish_runs(); !finished) return finished;
     return progress(name, *total, *total, 100.0, "Group processing completed");
   }
 
-  common::Result<void> run_combination(const Combination& c) {
-    if (auto written = progress(c.name, c.index + 1, c.total, c.percentage, "Processing model");
+  // JSON-only with N > 1: up to N combinations are built at once, and a few more wait to be
+  // replayed, oldest first, so memory stays bounded while every thread has work.
+  common::Result<void> build_on_worker(const Combination& c, std::deque<BuildInFlight>& building) {
+    while (building.size() >= 2 * std::size_t{options_.jobs}) {
+      if (auto settled = settle_oldest(building); !settled) return settled;
+    }
+    if (auto go_on = halted(); !go_on) return go_on;
+    auto output = std::make_shared<CombinationOutput>(nullptr);
+    auto task = std::make_shared<std::packaged_task<common::Result<void>()>>(
+        [this, c, output] { return run_combination(c, *output); });
+    building.push_back(BuildInFlight{output, task->get_future()});
+    pool_->submit([task] { (*task)(); });
+    return {};
+  }
+
+  // Prints the oldest combination's lines and writes its records, as a sequential run would
+  // have at its turn.
+  common::Result<void> settle_oldest(std::deque<BuildInFlight>& building) {
+    BuildInFlight oldest = std::move(building.front());
+    building.pop_front();
+    common::Result<void> outcome;
+    try {
+      outcome = oldest.done.get();
+    } catch (const std::bad_alloc&) {
+      outcome = std::unexpected(
+          platform::os_error(std::make_error_code(std::errc::not_enough_memory)));
+    }
+    if (auto replayed = oldest.output->replay(out_); !replayed) return replayed;
+    return outcome;
+  }
+
+  // The combinations still being built use the group: the batch ends after they have.
+  common::Result<void> abandon(common::Result<void> failure) {
+    if (pool_) pool_->wait_idle();
+    return failure;
+  }
+
+  CombinationOutput::Record progress_record(std::string model, std::uint64_t current,
+                                            std::uint64_t total, double percentage,
+                                            std::string status) {
+    return [=, this](std::ostream& out) {
+      return progress(model, current, total, percentage, status, out);
+    };
+  }
+
+  CombinationOutput::Record event_record(std::string type, std::string message,
+                                         const Combination& c) {
+    return [=, this, name = c.name, index = c.index, total = c.total](std::ostream&) {
+      return event(type, message, LogPosition{name, index, total});
+    };
+  }
+
+  common::Result<void> run_combination(const Combination& c, CombinationOutput& output) {
+    if (auto go_on = halted(); !go_on) return go_on;
+    if (auto written = output.record(progress_record(c.name, c.index + 1, c.total, c.percentage,
+                                                     "Processing model"));
         !written) {
       return written;
     }
-    if (auto logged = log_->event("MODEL_START", "Processing model " + c.name, c.position());
+    if (auto logged = output.record(event_record("MODEL_START", "Processing model " + c.name, c));
         !logged) {
       return logged;
     }
     const fs::path base_model =
         base_ / "base_json" / platform::path_from_utf8(c.group.base_model_name + ".json");
     if (!files_.exists(base_model)) {
-      out_ << "  ERROR: Base model '" << c.group.base_model_name
-           << ".json' not found. Skipping group.\n";
-      return progress(c.group.name, 0, c.total, 0.0, "Base model not found - skipping group");
+      output.out() << "  ERROR: Base model '" << c.group.base_model_name
+                   << ".json' not found. Skipping group.\n";
+      return output.record(
+          progress_record(c.group.name, 0, c.total, 0.0, "Base model not found - skipping group"));
     }
     auto variant = read_json(files_, base_model);
     if (!variant) return std::unexpected(variant.error());
     std::vector<std::string> applied_keys;
-    auto merged = apply_parameters(c, *variant, applied_keys);
+    auto merged = apply_parameters(c, *variant, applied_keys, output);
     if (!merged) return std::unexpected(merged.error());
     if (*merged == Step::Skip) return {};
-    return finish_and_write(c, *variant, applied_keys);
+    return finish_and_write(c, *variant, applied_keys, output);
   }
 
   common::Result<Step> apply_parameters(const Combination& c, Json& variant,
-                                        std::vector<std::string>& applied_keys) {
+                                        std::vector<std::string>& applied_keys,
+                                        CombinationOutput& output) {
     for (std::size_t k = 0; k < c.group.parameters.size(); ++k) {
       const std::string& key = c.group.parameters[k].key;
       const fs::path file = base_ / platform::path_from_utf8(key) /
                             platform::path_from_utf8(std::string(c.values[k]) + ".json");
       const std::string file_text = platform::path_text(file);
       if (!files_.exists(file)) {
-        out_ << "      ERROR: Parameter file not found at '" << file_text
-             << "'. Skipping this combination.\n";
-        auto written = progress(c.name, c.index + 1, c.total, c.percentage,
-                                "Parameter file not found: " + file_text);
+        output.out() << "      ERROR: Parameter file not found at '" << file_text
+                     << "'. Skipping this combination.\n";
+        auto written = output.record(progress_record(c.name, c.index + 1, c.total, c.percentage,
+                                                     "Parameter file not found: " + file_text));
         if (!written) return std::unexpected(written.error());
         return Step::Skip;
       }
@@ -182,10 +297,15 @@ class BatchRun {
       applied_keys.push_back(key);
       if (auto applied = model_editing::apply_system_parameter(variant, key, *parameter);
           !applied) {
-        Json details = {{"param_key", key}, {"param_file", file_text}};
-        auto logged = log_->error(
-            "MERGE_FAILED", "Failed to merge " + key + " parameter: " + applied.error().message,
-            c.position(), std::move(details));
+        const Json details = {{"param_key", key}, {"param_file", file_text}};
+        const std::string message =
+            "Failed to merge " + key + " parameter: " + applied.error().message;
+        auto logged = output.record(
+            [this, message, details, name = c.name, index = c.index, total = c.total](
+                std::ostream&) {
+              return error_record("MERGE_FAILED", message, LogPosition{name, index, total},
+                                  details);
+            });
         if (!logged) return std::unexpected(logged.error());
         return std::unexpected(applied.error());
       }
@@ -194,8 +314,9 @@ class BatchRun {
   }
 
   common::Result<void> finish_and_write(const Combination& c, Json& variant,
-                                        const std::vector<std::string>& applied_keys) {
-    if (auto announced = announce_weather_file(*c.group.object, base_, files_, out_);
+                                        const std::vector<std::string>& applied_keys,
+                                        CombinationOutput& output) {
+    if (auto announced = announce_weather_file(*c.group.object, base_, files_, output.out());
         !announced) {
       return announced;
     }
@@ -216,21 +337,23 @@ class BatchRun {
       return written;
     }
     if (options_.json_only) {
-      out_ << "JSON-ONLY MODE: Skipping simulation for " << c.name << '\n';
-      return log_->event("JSON_ONLY_SKIP", "Simulation skipped in JSON-only mode", c.position());
+      output.out() << "JSON-ONLY MODE: Skipping simulation for " << c.name << '\n';
+      return output.record(
+          event_record("JSON_ONLY_SKIP", "Simulation skipped in JSON-only mode", c));
     }
     return simulate(c, variant, result_dir, variant_file);
   }
 
-  common::Result<void> simulate(const Combination& c, const Json& variant,
+  common::Result<void> simulate(const Combination& c, Json& variant,
                                 const fs::path& result_dir, const fs::path& variant_file) {
     auto weather = resolve_weather_file(*c.group.object, base_, files_, out_);
     if (!weather) return std::unexpected(weather.error());
     if (weather->kind == WeatherLookup::Kind::NotNamed) {
       out_ << "No weather file specified for " << c.name << ", skipping simulation\n";
       Json details = {{"combination", c.index}, {"group_name", c.group.name}};
-      return log_->error("WEATHER_FILE_NOT_FOUND", "No weather file specified for this combination",
-                         c.position(), std::move(details));
+      return error_record("WEATHER_FILE_NOT_FOUND",
+                          "No weather file specified for this combination", c.position(),
+                          std::move(details));
     }
     if (weather->kind == WeatherLookup::Kind::Skipped) return {};
     const WrapperQuery query{base_, wrapper_name(c.group.parameters, c.values), c.name,
@@ -239,26 +362,121 @@ class BatchRun {
     if (!wrapper) return std::unexpected(wrapper.error());
     const auto workspace = workspace_of_base();
     if (!workspace) return std::unexpected(workspace.error());
+    if (pool_) {
+      // Once a run has failed or the user interrupted, no further run starts.
+      pool_->wait_for_free_worker();
+      if (auto go_on = halted(); !go_on) return go_on;
+    }
     if (auto written = simulation_progress(c, false); !written) return written;
     const std::string starting = "[SIMULATION] Starting simulation for " + c.name;
-    out_ << starting << '\n';
-    emit_diagnostic(starting);
     const std::string weather_text = strip_verbatim_prefix(platform::path_text(weather->path));
     const std::string result_text = platform::path_text(result_dir);
+    if (pool_) {
+      emit_diagnostic(starting);
+      flush_console();
+      pool_->submit([this, job = EngineJob{c.name, c.index, c.total, starting, std::move(variant),
+                                           result_text, weather_text,
+                                           platform::path_text(variant_file), wrapper->flags,
+                                           *workspace}] { run_engine_job(job); });
+      return {};
+    }
+    out_ << starting << '\n';
+    emit_diagnostic(starting);
     auto simulated = simulate_in_private_directory(
         SimulationRequest{variant, result_text, weather_text, wrapper->flags, *workspace,
                           config_name_, {}});
     if (!simulated) {
+      // An interrupted run has no verdict to record.
+      if (options_.stop.stop_requested()) return simulated;
       Json details = {{"weather_file", weather_text},
                       {"model_file", platform::path_text(variant_file)}};
-      auto logged = log_->error("SIMULATION_FAILED",
-                                "Simulation failed: " + simulated.error().message, c.position(),
-                                std::move(details));
+      auto logged = error_record("SIMULATION_FAILED",
+                                 "Simulation failed: " + simulated.error().message, c.position(),
+                                 std::move(details));
       if (!logged) return logged;
       return simulated;
     }
     if (auto written = simulation_progress(c, true); !written) return written;
-    return log_->event("SIMULATION_SUCCESS", "Simulation completed successfully", c.position());
+    return event("SIMULATION_SUCCESS", "Simulation completed successfully", c.position());
+  }
+
+  // On a worker thread: the run's console lines are printed as one block once it has ended, so
+  // the blocks of overlapping runs never mix. A thread has nowhere to throw to, so whatever
+  // escapes ends the batch like a failed run.
+  void run_engine_job(const EngineJob& job) {
+    std::ostringstream block;
+    block << job.starting_line << '\n';
+    try {
+      auto simulated = simulate_in_run_directory(job, block);
+      if (auto recorded = record_outcome(job, simulated); !recorded) note_failure(recorded.error());
+    } catch (const std::exception& e) {
+      note_failure(common::Error(std::string("engine run for ") + job.model_name + ": " + e.what()));
+    }
+    std::scoped_lock lock(console_mutex_);
+    console_ << block.str();
+    console_.flush();
+  }
+
+  // Each parallel run gets its own directory inside the batch's, so no two runs share a model
+  // file and the engine still finds it under its usual name.
+  common::Result<void> simulate_in_run_directory(const EngineJob& job, std::ostream& out) {
+    auto batch_directory = temp_directory_.path();
+    if (!batch_directory) return std::unexpected(batch_directory.error());
+    auto run_directory = files_.create_private_directory(*batch_directory, "run-");
+    if (!run_directory) return std::unexpected(run_directory.error());
+    auto simulated = run_simulation(
+        SimulationRequest{job.model, job.result_text, job.weather_text, job.flags, job.workspace,
+                          config_name_, *run_directory},
+        EngineServices{out, files_, services_.processes, services_.engine, options_.stop});
+    (void)files_.remove_tree(*run_directory);
+    return simulated;
+  }
+
+  common::Result<void> record_outcome(const EngineJob& job, const common::Result<void>& simulated) {
+    std::scoped_lock lock(records_mutex_);
+    if (!simulated) {
+      if (options_.stop.stop_requested()) return {};
+      Json details = {{"weather_file", job.weather_text}, {"model_file", job.variant_text}};
+      auto logged = error_record("SIMULATION_FAILED",
+                                 "Simulation failed: " + simulated.error().message,
+                                 job.position(), std::move(details));
+      if (!logged) return logged;
+      return simulated;
+    }
+    if (auto written = write_simulation_progress(job.model_name, true); !written) return written;
+    return event("SIMULATION_SUCCESS", "Simulation completed successfully", job.position());
+  }
+
+  void note_failure(const common::Error& error) {
+    std::scoped_lock lock(records_mutex_);
+    if (!first_failure_) first_failure_ = error;
+  }
+
+  // Why no further combination may start: the user interrupted, or a parallel run failed.
+  common::Result<void> halted() {
+    if (options_.stop.stop_requested()) return common::fail("Interrupted");
+    std::scoped_lock lock(records_mutex_);
+    if (first_failure_) return std::unexpected(*first_failure_);
+    return {};
+  }
+
+  // Waits for the runs in flight and prints what is still held back.
+  common::Result<void> finish_runs() {
+    if (!pool_) return {};
+    pool_->wait_idle();
+    flush_console();
+    std::scoped_lock lock(records_mutex_);
+    if (first_failure_) return std::unexpected(*first_failure_);
+    return {};
+  }
+
+  // The main thread's lines go out between run blocks, never inside one.
+  void flush_console() {
+    if (!parallel_) return;
+    std::scoped_lock lock(console_mutex_);
+    console_ << prepared_.str();
+    prepared_.str("");
+    console_.flush();
   }
 
   // A directory that cannot be made fails the run like a model file that cannot be written.
@@ -266,8 +484,8 @@ class BatchRun {
     auto directory = temp_directory_.path();
     if (!directory) return std::unexpected(directory.error());
     request.model_directory = std::move(*directory);
-    return run_simulation(request,
-                          EngineServices{out_, files_, services_.processes, services_.engine});
+    return run_simulation(request, EngineServices{out_, files_, services_.processes,
+                                                  services_.engine, options_.stop});
   }
 
   // The engine's workspace is two levels above the base-parameter directory.
@@ -282,19 +500,44 @@ class BatchRun {
 
   common::Result<void> progress(const std::string& model, std::uint64_t current,
                                 std::uint64_t total, double percentage, std::string status) {
+    return progress(model, current, total, percentage, std::move(status), out_);
+  }
+
+  common::Result<void> progress(const std::string& model, std::uint64_t current,
+                                std::uint64_t total, double percentage, std::string status,
+                                std::ostream& out) {
     const ProgressUpdate update{options_.job_id,   current,        total, percentage, model,
                                 std::move(status), utc_timestamp()};
-    return progress_files_.write(update, out_);
+    std::scoped_lock lock(records_mutex_);
+    return progress_files_.write(update, out);
   }
 
   common::Result<void> simulation_progress(const Combination& c, bool finished) {
+    return write_simulation_progress(c.name, finished);
+  }
+
+  common::Result<void> write_simulation_progress(const std::string& name, bool finished) {
     const std::string& job = options_.job_id;
     const SimulationProgress snapshot =
-        finished ? SimulationProgress{job, c.name, 8760, 8760, 100.0, "December", 31, 23.0,
+        finished ? SimulationProgress{job, name, 8760, 8760, 100.0, "December", 31, 23.0,
                                       "Simulation completed successfully", utc_timestamp()}
-                 : SimulationProgress{job, c.name, 0, 8760, 0.0, "January", 1, 0.0,
+                 : SimulationProgress{job, name, 0, 8760, 0.0, "January", 1, 0.0,
                                       "Starting simulation", utc_timestamp()};
+    std::scoped_lock lock(records_mutex_);
     return progress_files_.write_simulation(snapshot);
+  }
+
+  // Log lines come from the main thread and from the engine runs: one writer at a time.
+  common::Result<void> event(std::string_view type, std::string_view message,
+                             const LogPosition& position = {}) {
+    std::scoped_lock lock(records_mutex_);
+    return log_->event(type, message, position);
+  }
+
+  common::Result<void> error_record(std::string_view code, std::string_view message,
+                                    const LogPosition& position, Json details) {
+    std::scoped_lock lock(records_mutex_);
+    return log_->error(code, message, position, std::move(details));
   }
 
   const BatchOptions& options_;
@@ -302,12 +545,22 @@ class BatchRun {
   const fs::path& output_dir_;
   const BatchServices& services_;
   const Files& files_;
-  std::ostream& out_;
+  const bool parallel_;  // engine runs on worker threads
+  std::ostream& console_;
+  // With parallel runs, the main thread's lines wait here until no run block is being printed.
+  std::ostringstream prepared_;
+  std::ostream& out_;  // where the main thread prints: the console, or prepared_
+  std::mutex console_mutex_;
+  // One writer at a time for the logs, the snapshot files and first_failure_.
+  std::recursive_mutex records_mutex_;
+  std::optional<common::Error> first_failure_;
   ProgressFiles progress_files_;
   // Created at the first simulation, removed with the run whichever way it ends.
   BatchTempDirectory temp_directory_;
   std::string config_name_;
   std::optional<BatchLog> log_;  // named after the configuration, so made once it is known
+  // Last, so it is destroyed first: the runs in flight end while what they use still exists.
+  std::optional<WorkerPool> pool_;
 };
 
 }  // namespace

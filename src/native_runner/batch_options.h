@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <stop_token>
 #include <string>
 
 namespace native_runner {
@@ -13,6 +14,10 @@ struct BatchOptions {
   std::filesystem::path progress_dir;     // the snapshot files a watcher polls
   std::string job_id;                     // names the progress files and the logs
   bool json_only = true;                  // write the variants without running the engine
+  // Engine runs going on at once in simulation mode; 1 runs them one after another, as always.
+  unsigned jobs = 1;
+  // An interrupt: no further combination starts and the engine runs in flight are ended.
+  std::stop_token stop{};
 };
 
 }  // namespace native_runner

@@ -100,9 +100,10 @@ common::Result<void> run_simulation(const SimulationRequest& request,
       << '\n';
   // The engine may run for a long time; whoever watches the console should see what started.
   out.flush();
-  auto outcome = services.processes.run(process);
+  auto outcome = services.processes.run(process, services.stop);
   if (!outcome) return std::unexpected(outcome.error());
   (void)services.files.remove(model_file);
+  if (outcome->cancelled) return common::fail(std::string(kEngineRunInterrupted));
 
   if (outcome->exit_code != 0) return std::unexpected(failure(*outcome));
   out << kTag << "Simulation completed successfully\n";

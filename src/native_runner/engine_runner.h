@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <iosfwd>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -43,11 +44,17 @@ struct EngineServices {
   const Files& files;
   const ProcessRunner& processes;
   const EngineHost& host;
+  // An interrupt: the engine is ended with everything it started.
+  std::stop_token stop{};
 };
+
+// The error of a run that a stop request ended.
+inline constexpr std::string_view kEngineRunInterrupted = "Engine run interrupted";
 
 // Writes the model to the temporary model file, runs the workspace's engine script through the
 // shell with the temp model, the weather file, the config name and the option strings, and
-// turns the exit status into success or the "Simulation failed. Exit code: ..." error.
+// turns the exit status into success or the "Simulation failed. Exit code: ..." error. A stop
+// request ends the run with kEngineRunInterrupted; the temporary model file goes either way.
 common::Result<void> run_simulation(const SimulationRequest& request,
                                     const EngineServices& services);
 

@@ -31,7 +31,7 @@ std::string_view trim(std::string_view text) {
 // tried, so that the choice stays the one the system's own search order makes.
 std::optional<std::string> shell_from_lookup(const ShellSearch& search, const Files& files,
                                              const ProcessRunner& processes) {
-  auto outcome = processes.run(search.lookup);
+  auto outcome = processes.run(search.lookup, {});
   if (!outcome || outcome->exit_code != 0) return std::nullopt;
   const std::string output = common::to_valid_utf8_lossy(outcome->standard_output);
   if (output.empty()) return std::nullopt;

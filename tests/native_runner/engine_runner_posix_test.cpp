@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <chrono>
 #include <filesystem>
 #include <sstream>
+#include <stop_token>
 #include <string>
+#include <thread>
 
 #include "json/json_writer.h"
 #include "native_runner/engine_runner.h"
@@ -31,9 +35,9 @@ class EngineRunnerTest : public ::testing::Test {
   class Processes final : public ProcessRunner {
    public:
     explicit Processes(bool& lookup_called) : lookup_called_(lookup_called) {}
-    common::Result<platform::ProcessOutcome> run(
-        const platform::ProcessRequest& request) const override {
-      if (request.program != "look-up") return system_process_runner().run(request);
+    common::Result<platform::ProcessOutcome> run(const platform::ProcessRequest& request,
+                                                 std::stop_token stop) const override {
+      if (request.program != "look-up") return system_process_runner().run(request, stop);
       lookup_called_ = true;
       return common::fail("look-up unavailable");
     }
@@ -53,7 +57,7 @@ class EngineRunnerTest : public ::testing::Test {
     const SimulationRequest request{model_,     output, weather,
                                     flags,      workspace_, "cfg",
                                     model_directory};
-    return run_simulation(request, EngineServices{out_, system_files(), processes_, host});
+    return run_simulation(request, EngineServices{out_, system_files(), processes_, host, {}});
   }
 
   common::Result<void> run(CliFlags flags = {}, const std::string& weather = "weather.epw") {
@@ -183,6 +187,34 @@ TEST_F(EngineRunnerTest, LeftoverAtTheModelFileNameIsReplacedNotWrittenThrough) 
   EXPECT_EQ(temp_.read("victim.txt"), "keep");
   EXPECT_EQ(root_.read("work space/seen.json"), json_text::to_pretty_json(model_));
   EXPECT_FALSE(fs::exists(temp_model()));
+}
+
+// An interrupt while the engine runs ends it and the process it started, and the temporary
+// model goes as after any other run.
+TEST_F(EngineRunnerTest, StopEndsTheEngineAndRemovesTheTemporaryModel) {
+  write_engine(
+      "sleep 30 & echo $! > \"$WORKSPACE/child\"; touch \"$WORKSPACE/started\"; wait\n");
+  std::stop_source stop;
+  std::jthread interrupter([&] {
+    while (!fs::exists(workspace_ / "started")) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    stop.request_stop();
+  });
+  const EngineHost engine_host = host();
+  const SimulationRequest request{model_, "o", "w", {}, workspace_, "cfg", temp_.path()};
+  const auto result = run_simulation(
+      request, EngineServices{out_, system_files(), processes_, engine_host, stop.get_token()});
+  ASSERT_FALSE(result.has_value());
+  EXPECT_EQ(result.error().message, kEngineRunInterrupted);
+  EXPECT_FALSE(fs::exists(temp_model()));
+  // Ended, then reaped by whoever inherited it: allow that a moment.
+  const int child = std::stoi(root_.read("work space/child"));
+  for (int tries = 0; tries < 200 && ::kill(child, 0) == 0; ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_NE(::kill(child, 0), 0) << "the engine's child still runs";
+  EXPECT_EQ(out_.str().find("Simulation completed"), std::string::npos);
 }
 
 }  // namespace

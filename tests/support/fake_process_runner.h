@@ -19,12 +19,14 @@ class FakeProcessRunner final : public native_runner::ProcessRunner {
   FakeProcessRunner() = default;
   explicit FakeProcessRunner(Answer answer) : answer_(std::move(answer)) {}
 
-  common::Result<platform::ProcessOutcome> run(
-      const platform::ProcessRequest& request) const override {
+  // A stop requested before the call cancels it, as a real child would never start.
+  common::Result<platform::ProcessOutcome> run(const platform::ProcessRequest& request,
+                                               std::stop_token stop) const override {
     {
       std::scoped_lock lock(mutex_);
       requests_.push_back(request);
     }
+    if (stop.stop_requested()) return platform::ProcessOutcome{{}, "", "", true};
     if (answer_) return answer_(request);
     return platform::ProcessOutcome{0, "", ""};
   }

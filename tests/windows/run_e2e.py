@@ -599,6 +599,47 @@ def case_probe_concurrent_batches_simulate_their_own_models(t):
     remove("C:\\e2e")
 
 
+def case_probe_jobs_runs_overlap_in_their_own_directories(t):
+    # Three engine runs at once, each handed its own model file; every one is removed after.
+    root = "C:\\ws"
+    remove(root)
+    remove("C:\\e2e")
+    make_workspace(root)
+    params = root + "\\input\\batch_parameters"
+    for name in ("t1", "t2", "t3", "t4"):
+        write(params + f"\\tariff\\{name}.json", f'{{"Tariff": {{"plan": "{name}"}}}}')
+    write(root + "\\input\\configs\\run1.json",
+          '{"g": {"base_json": ["base"], "weather_files": ["site"], '
+          '"tariff": ["t1", "t2", "t3", "t4"]}}')
+    remove_all_bash()
+    place_bash(t, FIXED_BASH)
+    unix_path("C:\\e2e").mkdir(parents=True)
+    env = {"FAKE_BASH_MODEL_LOG": "C:\\e2e\\models.log", "FAKE_BASH_SLEEP_MS": "300",
+           "FAKE_BASH_RECORD": RECORD}
+    run = wine(t.probe, ["--simulation", "--jobs", "3", root + "\\input\\configs\\run1.json",
+                         root + "\\out"], env=env)
+    expect_eq(run.code, 0, f"exit, {run}")
+    expect_eq(run.err, "", "stderr")
+    variants = sorted(read(f"{root}\\out\\result_run1_g_{i}\\g.json") for i in range(4))
+    seen = sorted(m for m in read("C:\\e2e\\models.log").split("\n--\n") if m)
+    expect_eq(seen, variants, "models the engine runs were handed")
+    prefixes = ["[NATIVE_RUNNER] Using hybrid approach", "[NATIVE_RUNNER] Weather file: ",
+                "[NATIVE_RUNNER] Output path: ", "[NATIVE_RUNNER] Executing: ",
+                "[NATIVE_RUNNER] Simulation completed successfully"]
+    lines = run.out.splitlines()
+    for i in range(4):
+        start = lines.index(f"[SIMULATION] Starting simulation for g_{i}")
+        block = lines[start + 1:start + 1 + len(prefixes)]
+        expect_true(len(block) == len(prefixes) and
+                    all(line.startswith(p) for line, p in zip(block, prefixes)),
+                    f"console block of g_{i} is whole: {block}")
+    expect_true("\\run-" in read(RECORD), "a run's model file is in its own directory")
+    expect_eq(batch_directories(), [], "batch temporary directory removed")
+    remove_all_bash()
+    remove(root)
+    remove("C:\\e2e")
+
+
 PROBE_CASES = [
     case_probe_workspace_from_drive_letter_path,
     case_probe_workspace_from_relative_path,
@@ -611,6 +652,7 @@ PROBE_CASES = [
     case_probe_log_append_failing_part_way_leaves_whole_lines,
     case_probe_non_ascii_workspace,
     case_probe_concurrent_batches_simulate_their_own_models,
+    case_probe_jobs_runs_overlap_in_their_own_directories,
 ]
 
 

@@ -1,29 +1,27 @@
 // ensemble_probe: runs one batch of variants from the command line.
 #include <iostream>
 #include <new>
+#include <stop_token>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "common/error.h"
 #include "common/utf8.h"
 #include "native_runner/batch_driver.h"
+#include "native_runner/probe_arguments.h"
 #include "native_runner/workspace_paths.h"
 #include "platform/command_line.h"
 #include "platform/console.h"
 #include "platform/file_system.h"
+#include "platform/interrupt.h"
 #include "platform/memory_reuse.h"
 #include "platform/os_error.h"
 
 namespace {
 
 constexpr const char* kJobId = "native_test";
-
-int usage(const std::string& program) {
-  std::cerr << "Usage: " << program << " [--simulation] <config_path> <output_dir>\n"
-            << "  --simulation: Run full simulation (default: JSON-only mode)\n";
-  return 1;
-}
 
 // Paths travel as UTF-8 text through messages and records, so words that are not text are
 // refused up front rather than mangled.
@@ -49,18 +47,16 @@ int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   platform::keep_freed_memory_for_reuse();
   const std::vector<std::string> words = platform::command_line_words(argc, argv);
-  const std::string program = words.empty() ? "ensemble_probe" : words[0];
-  if (words.size() != 3 && words.size() != 4) return usage(program);
-  if (!all_text(words)) return 1;
-
-  bool json_only = true;
-  std::string config_path = words[1];
-  std::string output_dir = words[2];
-  if (words.size() == 4 && words[1] == "--simulation") {
-    json_only = false;
-    config_path = words[2];
-    output_dir = words[3];
+  const auto arguments =
+      native_runner::parse_probe_arguments(words, std::thread::hardware_concurrency());
+  if (!arguments) {
+    std::cerr << arguments.error().message;
+    return 1;
   }
+  if (!all_text(words)) return 1;
+  const bool json_only = arguments->json_only;
+  const std::string& config_path = arguments->config_path;
+  const std::string& output_dir = arguments->output_dir;
   std::cout << "[ensemble_probe] Called with config: " << config_path
             << " output_dir: " << output_dir << " json_only: " << (json_only ? "true" : "false")
             << std::endl;
@@ -79,6 +75,14 @@ int main(int argc, char** argv) {
             << "[ensemble_probe] Using base_params: " << platform::path_text(paths->base_params_dir)
             << '\n';
 
+  // Ctrl+C ends the engine runs in flight rather than leaving them (and their temporary files)
+  // behind; the batch returns through the driver, which removes what it created.
+  std::stop_source stop;
+  auto watch = platform::InterruptWatch::start(stop);
+  if (!watch) {
+    std::cerr << "[ensemble_probe] Cannot watch for interrupts: " << watch.error().message << '\n';
+    return 1;
+  }
   const auto services = native_runner::default_batch_services(std::cout);
   common::Result<void> outcome;
   try {
@@ -89,6 +93,8 @@ int main(int argc, char** argv) {
         .progress_dir = output_path,
         .job_id = kJobId,
         .json_only = json_only,
+        .jobs = arguments->jobs,
+        .stop = stop.get_token(),
     };
     outcome = native_runner::run_native_batch(options, services);
   } catch (const std::bad_alloc&) {
@@ -97,6 +103,11 @@ int main(int argc, char** argv) {
     outcome = std::unexpected(platform::os_error(code));
   }
   std::cout.flush();
+  if (!outcome && (*watch)->interrupted()) {
+    std::cout << "[ensemble_probe] Interrupted: engine runs stopped, temporary files removed"
+              << std::endl;
+    return platform::kInterruptedExitStatus;
+  }
   if (!outcome) {
     std::cerr << "[ensemble_probe] Native batch failed: " << outcome.error().message << '\n';
     return 1;
