@@ -190,6 +190,34 @@ TEST(EnsembleProbeJobs, OverlapsUpToNRunsAndLeavesTheSameFilesAndRecords) {
   }
 }
 
+// A bad --jobs value is refused before anything is made, in the words the user typed.
+TEST(EnsembleProbeJobs, BadValueIsNamedAndNothingIsCreated) {
+  const std::string expected =
+      " (expected a positive integer up to 1024, or auto)\n";
+  const struct {
+    std::vector<std::string> words;
+    std::string err;
+  } kRows[] = {
+      {{"--jobs", "0"}, "[ensemble_probe] Invalid value for --jobs: '0'" + expected},
+      {{"--jobs=-2", "--simulation"}, "[ensemble_probe] Invalid value for --jobs: '-2'" + expected},
+      {{"--simulation", "--jobs", "x"}, "[ensemble_probe] Invalid value for --jobs: 'x'" + expected},
+      {{"--jobs="}, "[ensemble_probe] Invalid value for --jobs: ''" + expected},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.err);
+    ProbeWorkspace ws;
+    write_sweep(ws);
+    std::vector<std::string> words = row.words;
+    words.insert(words.end(), {"ws/input/configs/sweep.json", "out"});
+    const ProgramRun run = ws.probe_with_tmp(words);
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, row.err);
+    EXPECT_FALSE(ws.exists("out"));
+    EXPECT_EQ(ws.tree("tmp"), Tree{});
+  }
+}
+
 // JSON-only: the variants are built on N threads, and what the batch says comes out as from a
 // sequential run. Two groups; combinations with the missing tariff t4 are skipped.
 TEST(EnsembleProbeJobs, JsonOnlyBatchSaysAndWritesTheSameForAnyN) {
