@@ -670,7 +670,10 @@ def case_watch_once_and_json_on_finished_batches(t):
     expect_eq(run.code, 0, f"JSON-only batch, {run}")
     run = wine(t.watch, ["--once", "--report", root + "\\report.html", root + "\\out"])
     expect_eq((run.code, run.err), (0, ""), f"--once exit and stderr, {run}")
-    expect_eq(run.out, "[complete] 1/1 done (100%): written 1, skipped 0, failed 0\n", "--once")
+    # The pace follows only when the batch's records span a second boundary, which a slow Wine
+    # start makes happen now and then.
+    expect_true(re.fullmatch(r"\[complete\] 1/1 done \(100%\): written 1, skipped 0, failed 0"
+                             r"(; [0-9.]+/min)?\n", run.out) is not None, f"--once, {run}")
     page = read(root + "\\report.html")
     expect_true('<div class="cell written" title="g_0 - written"></div>' in page, page)
     run = wine(t.watch, ["--json", root + "\\out"])
