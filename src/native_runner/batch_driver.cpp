@@ -23,6 +23,7 @@
 #include "native_runner/diagnostics.h"
 #include "native_runner/engine_runner.h"
 #include "native_runner/progress_files.h"
+#include "native_runner/shard.h"
 #include "native_runner/utc_timestamp.h"
 #include "native_runner/weather_selection.h"
 #include "native_runner/worker_pool.h"
@@ -174,6 +175,7 @@ class BatchRun {
     CombinationOdometer odometer(group->parameters);
     std::deque<BuildInFlight> building;
     for (std::uint64_t i = 0; odometer.has_current(); ++i, odometer.advance()) {
+      if (!in_this_shard()) continue;
       const double share = static_cast<double>(i + 1) / static_cast<double>(*total);
       Combination combination{
           *group, i, *total, model_name(name, i), share * 100.0, odometer.current()};
@@ -194,6 +196,12 @@ class BatchRun {
     // The group is complete once its last engine run is.
     if (auto finished = finish_runs(); !finished) return finished;
     return progress(name, *total, *total, 100.0, "Group processing completed");
+  }
+
+  // Counts every combination of the batch, in order, whether or not this process handles it.
+  bool in_this_shard() {
+    const std::uint64_t sequence_number = sequence_number_++;
+    return !options_.shard || in_shard(sequence_number, *options_.shard);
   }
 
   // JSON-only with N > 1: up to N combinations are built at once, and a few more wait to be
@@ -558,6 +566,7 @@ class BatchRun {
   // Created at the first simulation, removed with the run whichever way it ends.
   BatchTempDirectory temp_directory_;
   std::string config_name_;
+  std::uint64_t sequence_number_ = 0;  // of the next combination, across all groups
   std::optional<BatchLog> log_;  // named after the configuration, so made once it is known
   // Last, so it is destroyed first: the runs in flight end while what they use still exists.
   std::optional<WorkerPool> pool_;

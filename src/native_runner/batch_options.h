@@ -1,8 +1,11 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <stop_token>
 #include <string>
+
+#include "native_runner/shard.h"
 
 namespace native_runner {
 
@@ -16,6 +19,9 @@ struct BatchOptions {
   bool json_only = true;                  // write the variants without running the engine
   // Engine runs going on at once in simulation mode; 1 runs them one after another, as always.
   unsigned jobs = 1;
+  // Only this share of the combinations, each with the index, result directory and records it
+  // has in the whole batch, so the shards' outputs together are the whole batch's.
+  std::optional<Shard> shard{};
   // An interrupt: no further combination starts and the engine runs in flight are ended.
   std::stop_token stop{};
 };

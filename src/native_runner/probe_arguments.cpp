@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::string_view kJobsOption = "--jobs";
 constexpr std::string_view kSimulationOption = "--simulation";
+constexpr std::string_view kShardOption = "--shard";
 
 std::string program_name(std::span<const std::string> words) {
   return words.empty() ? "ensemble_probe" : words[0];
@@ -22,10 +23,12 @@ common::Error usage(std::span<const std::string> words, bool with_jobs) {
                          "  --simulation: Run full simulation (default: JSON-only mode)\n"};
   }
   return common::Error{
-      "Usage: " + program + " [--simulation] [--jobs N] <config_path> <output_dir>\n" +
+      "Usage: " + program +
+      " [--simulation] [--jobs N] [--shard K/N] <config_path> <output_dir>\n" +
       "  --simulation: Run full simulation (default: JSON-only mode)\n" +
       "  --jobs N: up to N engine runs (or variant builds) at once; N a positive integer up to " +
-      std::to_string(kMaxJobs) + ", or auto for the number of hardware threads\n"};
+      std::to_string(kMaxJobs) + ", or auto for the number of hardware threads\n" +
+      "  --shard K/N: only the combinations whose number in the batch is K modulo N\n"};
 }
 
 common::Error bad_jobs(std::optional<std::string_view> value) {
@@ -51,6 +54,28 @@ std::optional<unsigned> jobs_value(std::string_view text, unsigned hardware_thre
   return value;
 }
 
+// "--shard K/N" or "--shard=K/N" at words[i]; moves i past a separate value.
+std::optional<common::Result<Shard>> shard_option(std::span<const std::string> words,
+                                                  std::size_t& i) {
+  const std::string_view word = words[i];
+  std::optional<std::string_view> value;
+  if (word == kShardOption) {
+    if (i + 1 < words.size()) value = words[++i];
+  } else if (word.starts_with(kShardOption) && word[kShardOption.size()] == '=') {
+    value = word.substr(kShardOption.size() + 1);
+  } else {
+    return std::nullopt;
+  }
+  if (!value) {
+    return common::fail(
+        "[ensemble_probe] Missing value for --shard (expected K/N, two whole numbers with "
+        "0 <= K < N)\n");
+  }
+  auto shard = parse_shard(*value);
+  if (!shard) return common::fail("[ensemble_probe] " + shard.error().message + "\n");
+  return shard;
+}
+
 // The historical command line: two arguments, or three with "--simulation" first (any other
 // third argument ignored).
 common::Result<ProbeArguments> historical(std::span<const std::string> words) {
@@ -74,6 +99,11 @@ common::Result<ProbeArguments> parse_probe_arguments(std::span<const std::string
       parsed.json_only = false;
       continue;
     }
+    if (auto shard = shard_option(words, i)) {
+      if (!*shard) return std::unexpected(shard->error());
+      parsed.shard = **shard;
+      continue;
+    }
     std::optional<std::string_view> value;
     if (word == kJobsOption) {
       if (i + 1 < words.size()) value = words[++i];
@@ -88,7 +118,7 @@ common::Result<ProbeArguments> parse_probe_arguments(std::span<const std::string
     parsed.jobs = *jobs;
     jobs_given = true;
   }
-  if (!jobs_given) return historical(words);
+  if (!jobs_given && !parsed.shard) return historical(words);
   if (words.size() - i != 2) return std::unexpected(usage(words, true));
   parsed.config_path = words[i];
   parsed.output_dir = words[i + 1];

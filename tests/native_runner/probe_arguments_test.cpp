@@ -14,11 +14,16 @@ const std::string kUsage =
     "Usage: probe [--simulation] <config_path> <output_dir>\n"
     "  --simulation: Run full simulation (default: JSON-only mode)\n";
 const std::string kJobsUsage =
-    "Usage: probe [--simulation] [--jobs N] <config_path> <output_dir>\n"
+    "Usage: probe [--simulation] [--jobs N] [--shard K/N] <config_path> <output_dir>\n"
     "  --simulation: Run full simulation (default: JSON-only mode)\n"
     "  --jobs N: up to N engine runs (or variant builds) at once; N a positive integer up to "
-    "1024, or auto for the number of hardware threads\n";
+    "1024, or auto for the number of hardware threads\n"
+    "  --shard K/N: only the combinations whose number in the batch is K modulo N\n";
 const std::string kExpected = " (expected a positive integer up to 1024, or auto)\n";
+std::string bad_shard(const std::string& value) {
+  return "[ensemble_probe] Invalid shard '" + value +
+         "': expected K/N, two whole numbers with 0 <= K < N\n";
+}
 
 TEST(ProbeArguments, AcceptedCommandLines) {
   const struct {
@@ -38,6 +43,12 @@ TEST(ProbeArguments, AcceptedCommandLines) {
       {{"--jobs", "3", "--jobs=1024", "c.json", "out"}, {"c.json", "out", true, 1024}},
       {{"--jobs", "auto", "c.json", "out"}, {"c.json", "out", true, 6}},
       {{"--jobs=007", "--", "out"}, {"--", "out", true, 7}},
+      // A shard alone also switches to the option rules.
+      {{"--shard", "0/1", "c.json", "out"}, {"c.json", "out", true, 1, Shard{0, 1}}},
+      {{"--shard=2/3", "--simulation", "c.json", "out"}, {"c.json", "out", false, 1, Shard{2, 3}}},
+      {{"--jobs", "2", "--shard", "7/8", "--simulation", "c.json", "out"},
+       {"c.json", "out", false, 2, Shard{7, 8}}},
+      {{"--shard", "0/2", "--shard=1/2", "c.json", "out"}, {"c.json", "out", true, 1, Shard{1, 2}}},
   };
   for (const auto& row : kRows) {
     Words words{"probe"};
@@ -48,6 +59,7 @@ TEST(ProbeArguments, AcceptedCommandLines) {
     EXPECT_EQ(parsed->output_dir, row.expected.output_dir);
     EXPECT_EQ(parsed->json_only, row.expected.json_only);
     EXPECT_EQ(parsed->jobs, row.expected.jobs);
+    EXPECT_EQ(parsed->shard, row.expected.shard);
   }
 }
 
@@ -77,6 +89,18 @@ TEST(ProbeArguments, RefusedCommandLinesSayWhy) {
       {{"--jobs", "c.json", "out"},
        "[ensemble_probe] Invalid value for --jobs: 'c.json'" + kExpected},
       {{"--simulation", "--jobs"}, "[ensemble_probe] Missing value for --jobs" + kExpected},
+      {{"--shard", "3/3", "c.json", "out"}, bad_shard("3/3")},
+      {{"--shard", "-1/2", "c.json", "out"}, bad_shard("-1/2")},
+      {{"--shard=a/b", "c.json", "out"}, bad_shard("a/b")},
+      {{"--shard", "2", "c.json", "out"}, bad_shard("2")},
+      {{"--shard=", "c.json", "out"}, bad_shard("")},
+      {{"--jobs", "2", "--shard", "c.json", "out"}, bad_shard("c.json")},
+      {{"--shard"},
+       "[ensemble_probe] Missing value for --shard (expected K/N, two whole numbers with "
+       "0 <= K < N)\n"},
+      {{"--shard", "1/2", "c.json"}, kJobsUsage},
+      // After the paths it is one word too many, as --jobs is.
+      {{"c.json", "out", "--shard", "0/2"}, kUsage},
   };
   for (const auto& row : kRows) {
     Words words{"probe"};

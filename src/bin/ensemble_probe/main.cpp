@@ -11,6 +11,7 @@
 #include "common/utf8.h"
 #include "native_runner/batch_driver.h"
 #include "native_runner/probe_arguments.h"
+#include "native_runner/shard.h"
 #include "native_runner/workspace_paths.h"
 #include "platform/command_line.h"
 #include "platform/console.h"
@@ -91,9 +92,11 @@ int main(int argc, char** argv) {
         .base_params_dir = paths->base_params_dir,
         .output_dir = output_path,
         .progress_dir = output_path,
-        .job_id = kJobId,
+        .job_id = arguments->shard ? native_runner::shard_job_id(kJobId, *arguments->shard)
+                                   : std::string(kJobId),
         .json_only = json_only,
         .jobs = arguments->jobs,
+        .shard = arguments->shard,
         .stop = stop.get_token(),
     };
     outcome = native_runner::run_native_batch(options, services);
