@@ -4,6 +4,8 @@
 #include <cmath>
 #include <map>
 
+#include "batch_watch/shard_jobs.h"
+
 namespace batch_watch {
 namespace {
 
@@ -30,8 +32,9 @@ void count(Counts& counts, Outcome outcome) {
   ++counts.done;
 }
 
-BatchState overall_state(const std::vector<JobState>& jobs, const Counts& counts) {
-  bool any_started = false, all_ended = true, any_failed = counts.failed > 0;
+BatchState overall_state(const std::vector<JobState>& jobs, const Counts& counts,
+                         std::uint64_t shards_not_started) {
+  bool any_started = false, all_ended = shards_not_started == 0, any_failed = counts.failed > 0;
   for (const JobState& job : jobs) {
     if (job.end == JobEnd::NotStarted) continue;
     any_started = true;
@@ -150,7 +153,8 @@ BatchSummary summarize(const std::string& output_dir, const std::vector<JobState
                    });
   // A batch that ran any simulation is not a variants-only batch, whatever else it logged.
   summary.json_only = summary.json_only && summary.counts.succeeded == 0;
-  summary.state = overall_state(jobs, summary.counts);
+  summary.shards_not_started = shards_not_started(summary.job_ids);
+  summary.state = overall_state(jobs, summary.counts, summary.shards_not_started);
   estimate_pace(summary, jobs, all);
   return summary;
 }

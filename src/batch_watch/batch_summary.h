@@ -11,7 +11,8 @@ namespace batch_watch {
 
 // Waiting: no job has started a batch yet. Complete: every job ended and nothing failed.
 // Failed: every job ended and something failed. Running: anything else, including a batch that
-// stopped without an end record (a crash looks the same as a long engine run).
+// stopped without an end record (a crash looks the same as a long engine run) and a sharded batch
+// with shards that have not started.
 enum class BatchState { Waiting, Running, Complete, Failed };
 
 const char* batch_state_name(BatchState state);
@@ -39,6 +40,7 @@ struct BatchSummary {
   BatchState state = BatchState::Waiting;
   std::vector<std::string> job_ids;
   std::vector<std::string> ended_job_ids;
+  std::uint64_t shards_not_started = 0;        // of sharded batches, not among job_ids
   bool json_only = false;  // every started job is building variants only
   Counts counts;
   std::optional<std::int64_t> elapsed;         // first start to last finished outcome

@@ -32,9 +32,9 @@ Colour state_colour(BatchState state) {
 }
 
 std::string jobs_note(const BatchSummary& summary) {
-  if (summary.job_ids.size() <= 1) return "";
-  return fmt::format("  ({} jobs, {} ended)", summary.job_ids.size(),
-                     summary.ended_job_ids.size());
+  const std::uint64_t jobs = summary.job_ids.size() + summary.shards_not_started;
+  if (jobs <= 1) return "";
+  return fmt::format("  ({} jobs, {} ended)", jobs, summary.ended_job_ids.size());
 }
 
 StyledLine bar_line(const BatchSummary& summary, int columns) {

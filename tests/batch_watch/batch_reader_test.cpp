@@ -73,6 +73,46 @@ TEST(ReadBatch, CombinesTheShardsOfOneBatch) {
   EXPECT_TRUE(summary.anything_failed());
 }
 
+// Each shard's id names how many shards its batch has: the batch has not ended while one of them
+// has left nothing in the directory, as when it still waits in a scheduler's queue.
+TEST(ReadBatch, AShardedBatchEndsOnlyOnceEveryShardHas) {
+  const struct {
+    std::vector<std::string> completed;  // jobs whose log holds one finished combination
+    BatchState state;
+    std::string note;  // on the view's state line
+  } kRows[] = {
+      {{"native_test"}, BatchState::Complete, ""},
+      {{"native_test_shard_0_of_1"}, BatchState::Complete, ""},
+      {{kShard0}, BatchState::Running, "  (2 jobs, 1 ended)"},
+      {{kShard0, kShard1}, BatchState::Complete, "  (2 jobs, 2 ended)"},
+      {{"native_test_shard_0_of_3", "native_test_shard_2_of_3"}, BatchState::Running,
+       "  (3 jobs, 2 ended)"},
+      // A rerun with another shard count in the same directory is a batch of its own.
+      {{kShard0, kShard1, "native_test_shard_1_of_3"}, BatchState::Running, "  (5 jobs, 3 ended)"},
+      // Ids that do not name a shard of a batch are jobs like any other.
+      {{"native_test_shard_2_of_2", "a_shard_x_of_2"}, BatchState::Complete, "  (2 jobs, 2 ended)"},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(testing::PrintToString(row.completed));
+    test_support::TempDir dir;
+    std::uint64_t index = 0;
+    for (const std::string& job : row.completed) {
+      const std::string model = "g_" + std::to_string(index);
+      write_log(dir, job,
+                event(0, "BATCH_START", "", 0, 0, job) +
+                    event(1, "MODEL_START", model, index, 9, job) +
+                    event(2, "JSON_ONLY_SKIP", model, index, 9, job) +
+                    event(2, "BATCH_COMPLETE", "", 0, 0, job));
+      ++index;
+    }
+    const BatchSummary summary = read_batch(dir.path() / "out", "out");
+    EXPECT_EQ(summary.state, row.state);
+    const std::string title = render_live_view(summary, ViewStyle{}).front();
+    const auto note = title.find("  (");
+    EXPECT_EQ(note == std::string::npos ? "" : title.substr(note), row.note) << title;
+  }
+}
+
 TEST(ReadBatch, AMissingOrEmptyDirectoryIsWaiting) {
   test_support::TempDir dir;
   for (const char* name : {"absent", "."}) {

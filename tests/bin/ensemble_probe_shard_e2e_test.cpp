@@ -88,9 +88,10 @@ std::multiset<std::string> combination_lines(const std::string& log, const std::
   return lines;
 }
 
-nlohmann::json watch_summary(const ProbeWorkspace& ws, const std::string& out) {
+// The monitor's summary of `out`, which must exit with `status` (3: the batch has not ended).
+nlohmann::json watch_summary(const ProbeWorkspace& ws, const std::string& out, int status = 0) {
   const ProgramRun run = test_support::run_program(kWatch, {"--once", "--json", out}, ws.root());
-  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(run.exit_code, status) << run.err;
   return nlohmann::json::parse(run.out);
 }
 
@@ -149,6 +150,10 @@ TEST(EnsembleProbeShard, AllShardsTogetherAreTheWholeBatch) {
         expected_models.insert(kBatchOrder[n]);
       }
       EXPECT_EQ(models, expected_models) << shard;
+      // Until the last shard has run, the monitor knows the batch has not ended.
+      if (k + 1 < row.count) {
+        EXPECT_EQ(watch_summary(ws, "out", 3)["state"], "running") << shard;
+      }
     }
     // Each combination in exactly one shard, said as the whole run says it.
     EXPECT_EQ(sharded_lines, expected_lines);
