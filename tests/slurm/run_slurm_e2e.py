@@ -375,6 +375,12 @@ def case_shards_together_match_the_single_process_run(t):
                     f"progress file of shard {k}")
     expect_true(not (output / "logs" / "errors").exists(), "no error log")
     expect_eq(sorted(p.name for p in output.glob("*native_test.*")), [], "unsharded files")
+    # The monitor reads the shards' records as one batch.
+    watched = run([t.build / "ensemble_watch", "--once", "--json", output])
+    expect_eq(watched.code, 0, f"ensemble_watch: {watched!r}")
+    summary = json.loads(watched.out)
+    expect_eq((summary["state"], summary["counts"]["total"], summary["counts"]["succeeded"],
+               len(summary["ended_job_ids"])), ("complete", 6, 6, 3), "the monitor's totals")
 
 
 def case_cancelled_shard_resumes_without_redoing_finished_work(t):
