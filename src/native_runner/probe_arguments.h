@@ -17,17 +17,18 @@ struct ProbeArguments {
   // Engine runs (simulation) or variant builds (JSON-only) going on at once.
   unsigned jobs = 1;
   // The share of the batch this process handles, when a scheduler runs it as numbered copies.
-  std::optional<Shard> shard;
+  std::optional<Shard> shard{};
 };
 
 // The largest --jobs value accepted; more would only add threads that wait.
 inline constexpr unsigned kMaxJobs = 1024;
 
-// Reads the command line, the program's own word first. Without "--jobs" the historical rules
-// hold unchanged: two or three arguments, "--simulation" recognised only as the first of three,
-// a third path ignored. When options before the paths include "--jobs N" or "--jobs=N" (N a
-// positive integer up to kMaxJobs, or "auto" for `hardware_threads`) or "--shard K/N" /
-// "--shard=K/N", those options may come in any order and exactly the two paths must follow.
+// Reads the command line, the program's own word first. Without "--jobs" and "--shard" the
+// historical rules hold unchanged: two or three arguments, "--simulation" recognised only as the
+// first of three, a third path ignored. When options before the paths include "--jobs N" or
+// "--jobs=N" (N a positive integer up to kMaxJobs, or "auto" for `hardware_threads`) or
+// "--shard K/N" or "--shard=K/N", those options may come in any order and exactly the two paths
+// must follow.
 //
 // Fails with the complete text for standard error: the usage lines for a wrong number of
 // arguments, or one line naming a bad or missing --jobs or --shard value.
