@@ -128,10 +128,6 @@ common::Result<PROCESS_INFORMATION> start(const ProcessRequest& request, HANDLE 
 
 }  // namespace
 
-common::Result<ProcessOutcome> run_process(const ProcessRequest& request) {
-  return run_process(request, std::stop_token{});
-}
-
 common::Result<ProcessOutcome> run_process(const ProcessRequest& request, std::stop_token stop) {
   if (stop.stop_requested()) {
     ProcessOutcome outcome;
