@@ -7,13 +7,17 @@ namespace native_runner {
 WorkerPool::WorkerPool(unsigned workers) : workers_(workers) {
   threads_.reserve(workers);
   for (unsigned i = 0; i < workers; ++i) {
-    threads_.emplace_back([this](std::stop_token stop) { work(stop); });
+    threads_.emplace_back([this] { work(); });
   }
 }
 
 WorkerPool::~WorkerPool() {
   wait_idle();
-  for (auto& thread : threads_) thread.request_stop();
+  {
+    std::lock_guard lock(mutex_);
+    closing_ = true;
+  }
+  changed_.notify_all();
   threads_.clear();
 }
 
@@ -36,9 +40,11 @@ void WorkerPool::wait_idle() {
   changed_.wait(lock, [this] { return !pending_ && busy_ == 0; });
 }
 
-void WorkerPool::work(std::stop_token stop) {
+void WorkerPool::work() {
   std::unique_lock lock(mutex_);
-  while (changed_.wait(lock, stop, [this] { return pending_.has_value(); })) {
+  for (;;) {
+    changed_.wait(lock, [this] { return pending_.has_value() || closing_; });
+    if (!pending_) return;
     std::function<void()> task = std::move(*pending_);
     pending_.reset();
     changed_.notify_all();

@@ -28,13 +28,16 @@ class WorkerPool {
   void wait_idle();
 
  private:
-  void work(std::stop_token stop);
+  void work();
 
   const unsigned workers_;
   std::mutex mutex_;
-  std::condition_variable_any changed_;
+  // A plain flag and condition variable rather than a stop token: with the MinGW runtime, a
+  // stop callback's removal can miss its wake-up and hang the batch at its end.
+  std::condition_variable changed_;
   std::optional<std::function<void()>> pending_;
   unsigned busy_ = 0;
+  bool closing_ = false;
   std::vector<std::jthread> threads_;  // last: ended first, while the rest is still there
 };
 

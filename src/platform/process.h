@@ -34,14 +34,14 @@ struct ProcessOutcome {
 // Starts the program with empty standard input and the inherited current directory, collects
 // both output streams in full and waits, without a time limit, until it ends. Fails with the
 // operating system's error text when the program cannot be started.
-common::Result<ProcessOutcome> run_process(const ProcessRequest& request);
-
-// As above, and a stop request ends the child together with every process it started: on POSIX
+//
+// A stop request ends the child together with every process it started: on POSIX
 // the child leads its own process group, which gets SIGTERM and, after a short grace period,
 // SIGKILL; on Windows the child runs in a job object that is terminated. Whatever the streams
 // carried until then is still collected, the child is reaped, and the outcome is marked
-// cancelled. When stop was requested before the call, nothing is started. Without a stop
-// request this behaves like the overload above, apart from the process group.
-common::Result<ProcessOutcome> run_process(const ProcessRequest& request, std::stop_token stop);
+// cancelled. When stop was requested before the call, nothing is started. A token that can
+// never be stopped (the default) starts the child as a plain child: no group, no job.
+common::Result<ProcessOutcome> run_process(const ProcessRequest& request,
+                                           std::stop_token stop = {});
 
 }  // namespace platform

@@ -233,10 +233,6 @@ std::optional<std::int32_t> wait_for(pid_t pid) {
 
 }  // namespace
 
-common::Result<ProcessOutcome> run_process(const ProcessRequest& request) {
-  return run_process(request, std::stop_token{});
-}
-
 common::Result<ProcessOutcome> run_process(const ProcessRequest& request, std::stop_token stop) {
   if (stop.stop_requested()) {
     ProcessOutcome outcome;

@@ -1,10 +1,7 @@
 #include <windows.h>
 
-#include <atomic>
 #include <stop_token>
 #include <string_view>
-#include <system_error>
-#include <thread>
 
 #include "platform/file_system.h"
 #include "platform/process.h"
@@ -75,12 +72,21 @@ bool is_bare_name(std::string_view program) {
   return program.find_first_of("\\/:") == std::string_view::npos;
 }
 
-void read_all(HANDLE pipe, std::string& sink) {
+constexpr DWORD kStopPollMilliseconds = 50;
+
+struct StreamReader {
+  HANDLE pipe;
+  std::string* sink;
+};
+
+DWORD WINAPI read_stream(void* argument) {
+  const auto* reader = static_cast<StreamReader*>(argument);
   char buffer[65536];
   DWORD read = 0;
-  while (::ReadFile(pipe, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-    sink.append(buffer, read);
+  while (::ReadFile(reader->pipe, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    reader->sink->append(buffer, read);
   }
+  return 0;
 }
 
 // A job that ends every process in it when its last handle closes, so no stopped engine's children
@@ -122,10 +128,6 @@ common::Result<PROCESS_INFORMATION> start(const ProcessRequest& request, HANDLE 
 
 }  // namespace
 
-common::Result<ProcessOutcome> run_process(const ProcessRequest& request) {
-  return run_process(request, std::stop_token{});
-}
-
 common::Result<ProcessOutcome> run_process(const ProcessRequest& request, std::stop_token stop) {
   if (stop.stop_requested()) {
     ProcessOutcome outcome;
@@ -164,25 +166,35 @@ common::Result<ProcessOutcome> run_process(const ProcessRequest& request, std::s
     ::ResumeThread(thread.get());
   }
 
-  // Ending the job closes every write end of the pipes, which ends the reads below. The callback
-  // may run on any thread, the console handler's included; terminating a job is safe from there.
-  std::atomic<bool> cancelled{false};
-  std::stop_callback on_stop(stop, [&cancelled, handle = job.get()] {
-    cancelled = true;
-    ::TerminateJobObject(handle, 1);
-  });
-
-  // Both streams are read at once: a child that fills one pipe while we wait on the other would
-  // never finish.
+  // Both streams are read at once, each on its own thread: a child that fills one pipe while we
+  // wait on the other would never finish.
   ProcessOutcome outcome;
-  try {
-    std::thread out_reader(read_all, out.read_end.get(), std::ref(outcome.standard_output));
-    read_all(err.read_end.get(), outcome.standard_error);
-    out_reader.join();
-  } catch (const std::system_error& failure) {
+  StreamReader out_reader{out.read_end.get(), &outcome.standard_output};
+  StreamReader err_reader{err.read_end.get(), &outcome.standard_error};
+  UniqueHandle out_thread(::CreateThread(nullptr, 0, read_stream, &out_reader, 0, nullptr));
+  UniqueHandle err_thread(out_thread.valid()
+                              ? ::CreateThread(nullptr, 0, read_stream, &err_reader, 0, nullptr)
+                              : nullptr);
+  if (!out_thread.valid() || !err_thread.valid()) {
+    const DWORD error = ::GetLastError();
     ::TerminateProcess(process.get(), 1);
-    return common::fail(failure.what());
+    if (out_thread.valid()) ::WaitForSingleObject(out_thread.get(), INFINITE);
+    return std::unexpected(os_error(static_cast<int>(error)));
   }
+
+  // The stop token is polled rather than given a stop callback: with the MinGW runtime, removing a
+  // callback while another thread runs it can miss its wake-up and hang. Ending the job closes
+  // every write end of the pipes, which ends the reads.
+  bool cancelled = false;
+  const HANDLE waits[] = {process.get(), out_thread.get(), err_thread.get()};
+  while (::WaitForMultipleObjects(3, waits, TRUE, kStopPollMilliseconds) == WAIT_TIMEOUT) {
+    if (!cancelled && stop.stop_requested()) {
+      cancelled = true;
+      ::TerminateJobObject(job.get(), 1);
+    }
+  }
+  ::WaitForSingleObject(out_thread.get(), INFINITE);
+  ::WaitForSingleObject(err_thread.get(), INFINITE);
 
   ::WaitForSingleObject(process.get(), INFINITE);
   DWORD code = 0;

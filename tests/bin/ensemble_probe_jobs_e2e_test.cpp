@@ -16,9 +16,12 @@
 #include <vector>
 
 #include "bin/ensemble_probe_e2e_support.h"
+#include "support/process_alive.h"
 
 namespace probe_e2e {
 namespace {
+
+using test_support::is_running;
 
 const char* const kEngineScript = "ws/src-tauri/resources/run.sh";
 const char* const kRecords = "records";
@@ -101,14 +104,6 @@ std::map<std::string, std::string> variant_files(const ProbeWorkspace& ws) {
     if (name.starts_with("result_") && name.ends_with(".json")) files[name] = ws.read("out/" + name);
   }
   return files;
-}
-
-bool is_running(const std::string& pid) {
-  std::ifstream stat("/proc/" + pid + "/stat");
-  std::string line;
-  if (!std::getline(stat, line)) return false;
-  const auto close = line.rfind(')');
-  return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
 }
 
 // Eight combinations: two tariffs by four lighting efficacies (100, 120, 140, 160).

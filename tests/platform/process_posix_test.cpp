@@ -11,10 +11,13 @@
 
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "support/process_alive.h"
 #include "support/temp_dir.h"
 
 namespace platform {
 namespace {
+
+using test_support::is_running;
 
 ProcessOutcome run_bash(const std::string& script, std::vector<std::string> extra = {},
                         std::optional<std::pair<std::string, std::string>> variable = {}) {
@@ -101,15 +104,6 @@ TEST(RunProcess, ProgramThatCannotStartGivesTheSystemErrorText) {
     ASSERT_FALSE(outcome.has_value()) << row.program;
     EXPECT_EQ(outcome.error().message, row.expected) << row.program;
   }
-}
-
-// True while the process exists and is not a zombie waiting for its parent.
-bool is_running(const std::string& pid) {
-  std::ifstream stat("/proc/" + pid + "/stat");
-  std::string line;
-  if (!std::getline(stat, line)) return false;
-  const auto close = line.rfind(')');
-  return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
 }
 
 // Waits (a bounded while) for the script to write the pids of everything it started.
