@@ -16,6 +16,11 @@ struct BatchOptions {
   bool json_only = true;                  // write the variants without running the engine
   // Engine runs going on at once in simulation mode; 1 runs them one after another, as always.
   unsigned jobs = 1;
+  // A failed engine run ends only its combination; the failures are counted instead.
+  bool keep_going = false;
+  // In simulation mode, a combination whose result directory holds the outcome record of a
+  // success with exactly the inputs of this run is not simulated again.
+  bool resume = false;
   // An interrupt: no further combination starts and the engine runs in flight are ended.
   std::stop_token stop{};
 };

@@ -10,6 +10,8 @@ namespace {
 
 constexpr std::string_view kJobsOption = "--jobs";
 constexpr std::string_view kSimulationOption = "--simulation";
+constexpr std::string_view kKeepGoingOption = "--keep-going";
+constexpr std::string_view kResumeOption = "--resume";
 
 std::string program_name(std::span<const std::string> words) {
   return words.empty() ? "ensemble_probe" : words[0];
@@ -22,10 +24,13 @@ common::Error usage(std::span<const std::string> words, bool with_jobs) {
                          "  --simulation: Run full simulation (default: JSON-only mode)\n"};
   }
   return common::Error{
-      "Usage: " + program + " [--simulation] [--jobs N] <config_path> <output_dir>\n" +
+      "Usage: " + program +
+      " [--simulation] [--jobs N] [--keep-going] [--resume] <config_path> <output_dir>\n" +
       "  --simulation: Run full simulation (default: JSON-only mode)\n" +
       "  --jobs N: up to N engine runs (or variant builds) at once; N a positive integer up to " +
-      std::to_string(kMaxJobs) + ", or auto for the number of hardware threads\n"};
+      std::to_string(kMaxJobs) + ", or auto for the number of hardware threads\n" +
+      "  --keep-going: a failed simulation ends only its combination; exit status 1 if any failed\n" +
+      "  --resume: skip the simulations that already succeeded with the same inputs\n"};
 }
 
 common::Error bad_jobs(std::optional<std::string_view> value) {
@@ -66,12 +71,17 @@ common::Result<ProbeArguments> historical(std::span<const std::string> words) {
 common::Result<ProbeArguments> parse_probe_arguments(std::span<const std::string> words,
                                                      unsigned hardware_threads) {
   ProbeArguments parsed;
-  bool jobs_given = false;
+  bool options_given = false;
   std::size_t i = 1;
   for (; i < words.size(); ++i) {
     const std::string_view word = words[i];
     if (word == kSimulationOption) {
       parsed.json_only = false;
+      continue;
+    }
+    if (word == kKeepGoingOption || word == kResumeOption) {
+      (word == kKeepGoingOption ? parsed.keep_going : parsed.resume) = true;
+      options_given = true;
       continue;
     }
     std::optional<std::string_view> value;
@@ -86,9 +96,9 @@ common::Result<ProbeArguments> parse_probe_arguments(std::span<const std::string
     const auto jobs = jobs_value(*value, hardware_threads);
     if (!jobs) return std::unexpected(bad_jobs(value));
     parsed.jobs = *jobs;
-    jobs_given = true;
+    options_given = true;
   }
-  if (!jobs_given) return historical(words);
+  if (!options_given) return historical(words);
   if (words.size() - i != 2) return std::unexpected(usage(words, true));
   parsed.config_path = words[i];
   parsed.output_dir = words[i + 1];

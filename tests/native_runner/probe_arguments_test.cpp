@@ -14,10 +14,13 @@ const std::string kUsage =
     "Usage: probe [--simulation] <config_path> <output_dir>\n"
     "  --simulation: Run full simulation (default: JSON-only mode)\n";
 const std::string kJobsUsage =
-    "Usage: probe [--simulation] [--jobs N] <config_path> <output_dir>\n"
+    "Usage: probe [--simulation] [--jobs N] [--keep-going] [--resume] <config_path> "
+    "<output_dir>\n"
     "  --simulation: Run full simulation (default: JSON-only mode)\n"
     "  --jobs N: up to N engine runs (or variant builds) at once; N a positive integer up to "
-    "1024, or auto for the number of hardware threads\n";
+    "1024, or auto for the number of hardware threads\n"
+    "  --keep-going: a failed simulation ends only its combination; exit status 1 if any failed\n"
+    "  --resume: skip the simulations that already succeeded with the same inputs\n";
 const std::string kExpected = " (expected a positive integer up to 1024, or auto)\n";
 
 TEST(ProbeArguments, AcceptedCommandLines) {
@@ -38,6 +41,13 @@ TEST(ProbeArguments, AcceptedCommandLines) {
       {{"--jobs", "3", "--jobs=1024", "c.json", "out"}, {"c.json", "out", true, 1024}},
       {{"--jobs", "auto", "c.json", "out"}, {"c.json", "out", true, 6}},
       {{"--jobs=007", "--", "out"}, {"--", "out", true, 7}},
+      // The recovery options alone also switch to options-then-two-paths.
+      {{"--keep-going", "c.json", "out"}, {"c.json", "out", true, 1, true, false}},
+      {{"--resume", "--simulation", "c.json", "out"}, {"c.json", "out", false, 1, false, true}},
+      {{"--simulation", "--resume", "--jobs=4", "--keep-going", "c.json", "out"},
+       {"c.json", "out", false, 4, true, true}},
+      // After the paths, a third word is ignored as it always was.
+      {{"c.json", "out", "--resume"}, {"c.json", "out", true, 1, false, false}},
   };
   for (const auto& row : kRows) {
     Words words{"probe"};
@@ -48,6 +58,8 @@ TEST(ProbeArguments, AcceptedCommandLines) {
     EXPECT_EQ(parsed->output_dir, row.expected.output_dir);
     EXPECT_EQ(parsed->json_only, row.expected.json_only);
     EXPECT_EQ(parsed->jobs, row.expected.jobs);
+    EXPECT_EQ(parsed->keep_going, row.expected.keep_going);
+    EXPECT_EQ(parsed->resume, row.expected.resume);
   }
 }
 
@@ -63,6 +75,9 @@ TEST(ProbeArguments, RefusedCommandLinesSayWhy) {
       {{"c.json", "out", "--jobs", "2"}, kUsage},
       {{"--jobs", "2", "c.json"}, kJobsUsage},
       {{"--jobs", "2", "c.json", "out", "extra"}, kJobsUsage},
+      {{"--resume", "c.json"}, kJobsUsage},
+      {{"--keep-going", "--resume", "c.json", "out", "extra"}, kJobsUsage},
+      {{"--resume", "--jobs"}, "[ensemble_probe] Missing value for --jobs" + kExpected},
       {{"--jobs", "0", "c.json", "out"}, "[ensemble_probe] Invalid value for --jobs: '0'" + kExpected},
       {{"--jobs", "-2", "c.json", "out"},
        "[ensemble_probe] Invalid value for --jobs: '-2'" + kExpected},
