@@ -8,8 +8,8 @@ std::string summary_line(const BatchCounts& counts) {
   return fmt::format(
       "[ensemble_probe] Summary: {} combinations, {} variants written, {} skipped, {} simulated, "
       "{} failed, in {:.1f} s",
-      counts.combinations, counts.variants_written, counts.resumed, counts.simulated,
-      counts.failed, counts.seconds);
+      counts.combinations, counts.variants_written, counts.resumed, counts.simulated, counts.failed,
+      counts.seconds);
 }
 
 }  // namespace native_runner

@@ -16,9 +16,9 @@
 #include <utility>
 #include <vector>
 
+#include "common/sha256.h"
 #include "json/json_writer.h"
 #include "model_editing/system_parameter.h"
-#include "common/sha256.h"
 #include "model_editing/variant_finishing.h"
 #include "native_runner/batch_config.h"
 #include "native_runner/batch_log.h"
@@ -115,8 +115,8 @@ class BatchRun {
     if (auto finished = finish_runs(); !finished) return std::unexpected(finished.error());
     if (!outcome) return std::unexpected(outcome.error());
     const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - started_;
-    return BatchCounts{combinations_, variants_written_, resumed_, simulated_, failed_,
-                       taken.count()};
+    return BatchCounts{combinations_, variants_written_, resumed_,
+                       simulated_,    failed_,           taken.count()};
   }
 
  private:
@@ -402,12 +402,12 @@ class BatchRun {
     if (pool_) {
       emit_diagnostic(starting);
       flush_console();
-      pool_->submit([this, job = EngineJob{c.name, c.index, c.total, starting, std::move(variant),
-                                           result_text, weather_text,
-                                           platform::path_text(variant_file), wrapper->flags,
-                                           *workspace, result_dir, std::move(*inputs)}] {
-        run_engine_job(job);
-      });
+      pool_->submit(
+          [this, job = EngineJob{c.name, c.index, c.total, starting, std::move(variant),
+                                 result_text, weather_text, platform::path_text(variant_file),
+                                 wrapper->flags, *workspace, result_dir, std::move(*inputs)}] {
+            run_engine_job(job);
+          });
       return {};
     }
     out_ << starting << '\n';
@@ -447,8 +447,12 @@ class BatchRun {
       if (!bytes) return std::unexpected(bytes.error());
       hash = weather_hashes_.emplace(weather_path, common::sha256_hex(*bytes)).first;
     }
-    return SimulationInputs{config_name_,          c.name,       common::sha256_hex(variant_text),
-                            std::string(weather_text), hash->second, cli_flags_to_args(flags)};
+    return SimulationInputs{config_name_,
+                            c.name,
+                            common::sha256_hex(variant_text),
+                            std::string(weather_text),
+                            hash->second,
+                            cli_flags_to_args(flags)};
   }
 
   common::Result<void> skip_resumed(const Combination& c) {
@@ -459,8 +463,8 @@ class BatchRun {
                  c.position());
   }
 
-  // A failed engine run after its record was written: with keep_going it ends only its
-  // combination. Runs that could not be set up or started still end the batch.
+  // A failed engine run, once logged: with keep_going it ends only its combination. Runs that
+  // could not be set up or started still end the batch.
   common::Result<void> engine_failed(const common::Result<void>& simulated) {
     if (!options_.keep_going || !is_engine_failure(simulated.error())) return simulated;
     ++failed_;

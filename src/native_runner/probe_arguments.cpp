@@ -29,7 +29,7 @@ common::Error usage(std::span<const std::string> words, bool with_jobs) {
       "  --simulation: Run full simulation (default: JSON-only mode)\n" +
       "  --jobs N: up to N engine runs (or variant builds) at once; N a positive integer up to " +
       std::to_string(kMaxJobs) + ", or auto for the number of hardware threads\n" +
-      "  --keep-going: a failed simulation ends only its combination; exit status 1 if any failed\n" +
+      "  --keep-going: a failed simulation ends only its combination, not the batch\n" +
       "  --resume: skip the simulations that already succeeded with the same inputs\n"};
 }
 

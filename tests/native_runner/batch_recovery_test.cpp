@@ -50,8 +50,8 @@ class BatchRecoveryTest : public ::testing::Test {
     param("base_json/house.json", R"({"Zone": {}, "Tariff": {"a": 1}})");
     param("base_json/flat.json", R"({"Zone": {}, "Tariff": {"a": 2}})");
     for (const char* t : {"t1", "t2", "t3"}) {
-      param(std::string("tariff/") + t + ".json", std::string(R"({"Tariff": {"plan": ")") + t +
-                                                      "\"}}");
+      param(std::string("tariff/") + t + ".json",
+            std::string(R"({"Tariff": {"plan": ")") + t + "\"}}");
     }
     param("model_wrappers/plain.json", "{}");
     param("model_wrappers/hb.json", R"({"cli_flag": "--heat-balance"})");
@@ -92,8 +92,8 @@ class BatchRecoveryTest : public ::testing::Test {
     std::ostringstream console;
     const BatchServices services{
         console, files, processes_,
-        EngineHost{root() / "tmp", ShellSearch{{(root() / "bin" / "bash").string()},
-                                               {"which", {}, {}}}}};
+        EngineHost{root() / "tmp",
+                   ShellSearch{{(root() / "bin" / "bash").string()}, {"which", {}, {}}}}};
     const BatchOptions options{.config_path = config(),
                                .base_params_dir = base(),
                                .output_dir = out(),
@@ -143,9 +143,9 @@ class BatchRecoveryTest : public ::testing::Test {
   test_support::MemoryFiles files_;
   std::mutex engine_mutex_;
   const test_support::CutOffFiles* cut_ = nullptr;
-  std::size_t calls_ = 0;              // file calls of the last run
-  std::set<std::string> failing_;      // models the engine refuses
-  std::vector<std::string> ran_;       // models the engine was started on, in order
+  std::size_t calls_ = 0;                            // file calls of the last run
+  std::set<std::string> failing_;                    // models the engine refuses
+  std::vector<std::string> ran_;                     // models the engine was started on, in order
   std::map<std::string, std::string> last_verdict_;  // "ok", "fail" or "cut", per model
   // The model is recognised by its text (the engine is handed exactly the variant file's
   // bytes) and the options after the script, model, weather file and config name.
@@ -175,7 +175,8 @@ class BatchRecoveryTest : public ::testing::Test {
 
 std::string failure_count_in(const std::string& log) {
   std::size_t count = 0;
-  for (std::size_t at = 0; (at = log.find("\"SIMULATION_FAILED\"", at)) != std::string::npos; ++at) {
+  for (std::size_t at = 0; (at = log.find("\"SIMULATION_FAILED\"", at)) != std::string::npos;
+       ++at) {
     ++count;
   }
   return std::to_string(count);
@@ -231,12 +232,13 @@ TEST_F(BatchRecoveryTest, KeepGoingGoesOnOnlyPastFailedEngineRuns) {
       SCOPED_TRACE(row.name + ", jobs " + std::to_string(jobs));
       seed();
       failing_ = row.failing;
-      if (row.without_script) (void)files_.remove(root() / "ws" / "src-tauri" / "resources" / "run.sh");
+      if (row.without_script)
+        (void)files_.remove(root() / "ws" / "src-tauri" / "resources" / "run.sh");
       std::optional<test_support::FailingFiles> faulty;
       if (row.fault) faulty.emplace(files_, *row.fault);
 
-      const auto outcome = run({.keep_going = true, .jobs = jobs}, kNoCut,
-                               faulty ? &*faulty : nullptr);
+      const auto outcome =
+          run({.keep_going = true, .jobs = jobs}, kNoCut, faulty ? &*faulty : nullptr);
 
       if (row.error.empty()) {
         ASSERT_TRUE(outcome) << outcome.error().message;

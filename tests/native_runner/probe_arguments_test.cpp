@@ -19,7 +19,7 @@ const std::string kJobsUsage =
     "  --simulation: Run full simulation (default: JSON-only mode)\n"
     "  --jobs N: up to N engine runs (or variant builds) at once; N a positive integer up to "
     "1024, or auto for the number of hardware threads\n"
-    "  --keep-going: a failed simulation ends only its combination; exit status 1 if any failed\n"
+    "  --keep-going: a failed simulation ends only its combination, not the batch\n"
     "  --resume: skip the simulations that already succeeded with the same inputs\n";
 const std::string kExpected = " (expected a positive integer up to 1024, or auto)\n";
 

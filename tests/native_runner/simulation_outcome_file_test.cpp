@@ -41,8 +41,8 @@ TEST(SimulationOutcomeFileTest, WriteMatchRemove) {
 TEST(SimulationOutcomeFileTest, WriteIntoAMissingDirectoryFailsAndLeavesNothing) {
   test_support::TempDir dir;
   const fs::path result = dir.path() / "missing";
-  const auto written = write_outcome_file(files, result, describe_simulation("c", "m", "{}", "w", "", {}),
-                                          "2026-12-06T10:03:33Z");
+  const auto written = write_outcome_file(
+      files, result, describe_simulation("c", "m", "{}", "w", "", {}), "2026-12-06T10:03:33Z");
   ASSERT_FALSE(written);
   EXPECT_EQ(written.error().message, test_support::missing_folder_error());
   EXPECT_FALSE(fs::exists(result));
