@@ -317,7 +317,7 @@ TEST_F(BatchRecoveryTest, AnyRunsCutOffOrFailedEndInOneValidOutcomePerCombinatio
     EXPECT_EQ(valid_outcomes(), all);
     std::size_t result_files = 0;
     for (const auto& path : files_.file_paths()) {
-      result_files += path.starts_with((out() / "result_batch_").string());
+      result_files += path.starts_with((out() / "result_batch_").generic_string());
     }
     EXPECT_EQ(result_files, 2 * kModels.size()) << "a result directory holds a stray file";
   }
