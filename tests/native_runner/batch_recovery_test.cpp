@@ -173,15 +173,6 @@ class BatchRecoveryTest : public ::testing::Test {
   }};
 };
 
-std::string failure_count_in(const std::string& log) {
-  std::size_t count = 0;
-  for (std::size_t at = 0; (at = log.find("\"SIMULATION_FAILED\"", at)) != std::string::npos;
-       ++at) {
-    ++count;
-  }
-  return std::to_string(count);
-}
-
 // Only the engine's own verdict on a model is one combination's failure; a run that cannot be
 // started or a record that cannot be written ends the batch as without the option.
 TEST_F(BatchRecoveryTest, KeepGoingGoesOnOnlyPastFailedEngineRuns) {
@@ -232,8 +223,7 @@ TEST_F(BatchRecoveryTest, KeepGoingGoesOnOnlyPastFailedEngineRuns) {
       SCOPED_TRACE(row.name + ", jobs " + std::to_string(jobs));
       seed();
       failing_ = row.failing;
-      if (row.without_script)
-        (void)files_.remove(root() / "ws" / "src-tauri" / "resources" / "run.sh");
+      if (row.without_script) (void)files_.remove(root() / "ws/src-tauri/resources/run.sh");
       std::optional<test_support::FailingFiles> faulty;
       if (row.fault) faulty.emplace(files_, *row.fault);
 
@@ -247,8 +237,6 @@ TEST_F(BatchRecoveryTest, KeepGoingGoesOnOnlyPastFailedEngineRuns) {
         EXPECT_EQ(outcome->resumed, 0u);
         EXPECT_EQ(outcome->simulated, 8u);
         EXPECT_EQ(outcome->failed, row.failing.size());
-        EXPECT_EQ(failure_count_in(files_.text(out() / "logs/errors/batch_errors_job.jsonl")),
-                  std::to_string(row.failing.size()));
       } else {
         ASSERT_FALSE(outcome);
         EXPECT_EQ(outcome.error().message, row.error);
