@@ -1,8 +1,11 @@
 #include "native_runner/batch_driver.h"
 
+#include <atomic>
+#include <chrono>
 #include <deque>
 #include <exception>
 #include <future>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -13,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/sha256.h"
 #include "json/json_writer.h"
 #include "model_editing/system_parameter.h"
 #include "model_editing/variant_finishing.h"
@@ -24,6 +28,7 @@
 #include "native_runner/engine_runner.h"
 #include "native_runner/progress_files.h"
 #include "native_runner/shard.h"
+#include "native_runner/simulation_outcome_file.h"
 #include "native_runner/utc_timestamp.h"
 #include "native_runner/weather_selection.h"
 #include "native_runner/worker_pool.h"
@@ -82,6 +87,8 @@ struct EngineJob {
   std::string variant_text;
   CliFlags flags;
   fs::path workspace;
+  fs::path result_dir;
+  SimulationInputs inputs;  // what the outcome record of a success will hold
 
   LogPosition position() const { return LogPosition{model_name, index, total}; }
 };
@@ -104,10 +111,13 @@ class BatchRun {
 
   // With parallel engine runs, the batch ends only once every run in flight has ended and been
   // recorded; the first failure of a run is the batch's failure.
-  common::Result<void> run() {
+  common::Result<BatchCounts> run() {
     auto outcome = run_batch();
-    if (auto finished = finish_runs(); !finished) return finished;
-    return outcome;
+    if (auto finished = finish_runs(); !finished) return std::unexpected(finished.error());
+    if (!outcome) return std::unexpected(outcome.error());
+    const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - started_;
+    return BatchCounts{combinations_, variants_written_, resumed_,
+                       simulated_,    failed_,           taken.count()};
   }
 
  private:
@@ -176,6 +186,7 @@ class BatchRun {
     std::deque<BuildInFlight> building;
     for (std::uint64_t i = 0; odometer.has_current(); ++i, odometer.advance()) {
       if (!in_this_shard()) continue;
+      ++combinations_;  // this process's own, so a shard's summary speaks of its share
       const double share = static_cast<double>(i + 1) / static_cast<double>(*total);
       Combination combination{
           *group, i, *total, model_name(name, i), share * 100.0, odometer.current()};
@@ -340,19 +351,18 @@ class BatchRun {
         result_dir / platform::path_from_utf8(variant_file_name(c.group.name));
     // Renamed into place: a rerun into the same output directory that fails while writing
     // keeps the earlier run's variant whole instead of leaving it cut short.
-    if (auto written = files_.replace(variant_file, json_text::to_pretty_json(variant));
-        !written) {
-      return written;
-    }
+    const std::string variant_text = json_text::to_pretty_json(variant);
+    if (auto written = files_.replace(variant_file, variant_text); !written) return written;
+    ++variants_written_;
     if (options_.json_only) {
       output.out() << "JSON-ONLY MODE: Skipping simulation for " << c.name << '\n';
       return output.record(
           event_record("JSON_ONLY_SKIP", "Simulation skipped in JSON-only mode", c));
     }
-    return simulate(c, variant, result_dir, variant_file);
+    return simulate(c, variant, variant_text, result_dir, variant_file);
   }
 
-  common::Result<void> simulate(const Combination& c, Json& variant,
+  common::Result<void> simulate(const Combination& c, Json& variant, std::string_view variant_text,
                                 const fs::path& result_dir, const fs::path& variant_file) {
     auto weather = resolve_weather_file(*c.group.object, base_, files_, out_);
     if (!weather) return std::unexpected(weather.error());
@@ -366,8 +376,24 @@ class BatchRun {
     if (weather->kind == WeatherLookup::Kind::Skipped) return {};
     const WrapperQuery query{base_, wrapper_name(c.group.parameters, c.values), c.name,
                              weather->weather_file};
-    auto wrapper = resolve_wrapper_flags(query, files_, out_);
-    if (!wrapper) return std::unexpected(wrapper.error());
+    // The wrapper's lines announce a run; a combination that is not run again prints only its
+    // resume line.
+    std::ostringstream wrapper_lines;
+    auto wrapper = resolve_wrapper_flags(query, files_, wrapper_lines);
+    if (!wrapper) {
+      out_ << wrapper_lines.str();
+      return std::unexpected(wrapper.error());
+    }
+    const std::string weather_text = strip_verbatim_prefix(platform::path_text(weather->path));
+    auto inputs = simulation_inputs(c, variant_text, weather->path, weather_text, wrapper->flags);
+    if (!inputs) {
+      out_ << wrapper_lines.str();
+      return std::unexpected(inputs.error());
+    }
+    if (options_.resume && has_matching_outcome(files_, result_dir, *inputs)) {
+      return skip_resumed(c);
+    }
+    out_ << wrapper_lines.str();
     const auto workspace = workspace_of_base();
     if (!workspace) return std::unexpected(workspace.error());
     if (pool_) {
@@ -375,17 +401,21 @@ class BatchRun {
       pool_->wait_for_free_worker();
       if (auto go_on = halted(); !go_on) return go_on;
     }
+    // Gone before the engine starts: a run cut off from here on leaves no success standing.
+    if (auto removed = remove_outcome_file(files_, result_dir); !removed) return removed;
+    ++simulated_;
     if (auto written = simulation_progress(c, false); !written) return written;
     const std::string starting = "[SIMULATION] Starting simulation for " + c.name;
-    const std::string weather_text = strip_verbatim_prefix(platform::path_text(weather->path));
     const std::string result_text = platform::path_text(result_dir);
     if (pool_) {
       emit_diagnostic(starting);
       flush_console();
-      pool_->submit([this, job = EngineJob{c.name, c.index, c.total, starting, std::move(variant),
-                                           result_text, weather_text,
-                                           platform::path_text(variant_file), wrapper->flags,
-                                           *workspace}] { run_engine_job(job); });
+      pool_->submit(
+          [this, job = EngineJob{c.name, c.index, c.total, starting, std::move(variant),
+                                 result_text, weather_text, platform::path_text(variant_file),
+                                 wrapper->flags, *workspace, result_dir, std::move(*inputs)}] {
+            run_engine_job(job);
+          });
       return {};
     }
     out_ << starting << '\n';
@@ -402,10 +432,51 @@ class BatchRun {
                                  "Simulation failed: " + simulated.error().message, c.position(),
                                  std::move(details));
       if (!logged) return logged;
-      return simulated;
+      return engine_failed(simulated);
+    }
+    if (auto recorded = write_outcome_file(files_, result_dir, *inputs, utc_timestamp());
+        !recorded) {
+      return recorded;
     }
     if (auto written = simulation_progress(c, true); !written) return written;
     return event("SIMULATION_SUCCESS", "Simulation completed successfully", c.position());
+  }
+
+  // Everything that decides what the engine computes for this combination. The weather file is
+  // hashed once per batch: every combination of a group shares it.
+  common::Result<SimulationInputs> simulation_inputs(const Combination& c,
+                                                     std::string_view variant_text,
+                                                     const fs::path& weather_path,
+                                                     std::string_view weather_text,
+                                                     CliFlags flags) {
+    auto hash = weather_hashes_.find(weather_path);
+    if (hash == weather_hashes_.end()) {
+      const auto bytes = files_.read(weather_path);
+      if (!bytes) return std::unexpected(bytes.error());
+      hash = weather_hashes_.emplace(weather_path, common::sha256_hex(*bytes)).first;
+    }
+    return SimulationInputs{config_name_,
+                            c.name,
+                            common::sha256_hex(variant_text),
+                            std::string(weather_text),
+                            hash->second,
+                            cli_flags_to_args(flags)};
+  }
+
+  common::Result<void> skip_resumed(const Combination& c) {
+    out_ << "RESUME: Skipping simulation for " << c.name
+         << " (already succeeded with the same inputs)\n";
+    ++resumed_;
+    return event("RESUME_SKIP", "Simulation skipped: an earlier run succeeded with the same inputs",
+                 c.position());
+  }
+
+  // A failed engine run, once logged: with keep_going it ends only its combination. Runs that
+  // could not be set up or started still end the batch.
+  common::Result<void> engine_failed(const common::Result<void>& simulated) {
+    if (!options_.keep_going || !is_engine_failure(simulated.error())) return simulated;
+    ++failed_;
+    return {};
   }
 
   // On a worker thread: the run's console lines are printed as one block once it has ended, so
@@ -449,7 +520,11 @@ class BatchRun {
                                  "Simulation failed: " + simulated.error().message,
                                  job.position(), std::move(details));
       if (!logged) return logged;
-      return simulated;
+      return engine_failed(simulated);
+    }
+    if (auto recorded = write_outcome_file(files_, job.result_dir, job.inputs, utc_timestamp());
+        !recorded) {
+      return recorded;
     }
     if (auto written = write_simulation_progress(job.model_name, true); !written) return written;
     return event("SIMULATION_SUCCESS", "Simulation completed successfully", job.position());
@@ -568,13 +643,23 @@ class BatchRun {
   std::string config_name_;
   std::uint64_t sequence_number_ = 0;  // of the next combination, across all groups
   std::optional<BatchLog> log_;  // named after the configuration, so made once it is known
+  // Weather file hashes for the outcome records; used by the main thread only.
+  std::map<fs::path, std::string> weather_hashes_;
+  const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+  // Counted on the main thread and by the runs and builds on worker threads.
+  std::atomic<std::uint64_t> combinations_{0};
+  std::atomic<std::uint64_t> variants_written_{0};
+  std::atomic<std::uint64_t> resumed_{0};
+  std::atomic<std::uint64_t> simulated_{0};
+  std::atomic<std::uint64_t> failed_{0};
   // Last, so it is destroyed first: the runs in flight end while what they use still exists.
   std::optional<WorkerPool> pool_;
 };
 
 }  // namespace
 
-common::Result<void> run_native_batch(const BatchOptions& options, const BatchServices& services) {
+common::Result<BatchCounts> run_native_batch(const BatchOptions& options,
+                                             const BatchServices& services) {
   BatchRun run(options, services);
   auto outcome = run.run();
   services.out.flush();

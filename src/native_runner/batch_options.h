@@ -22,6 +22,11 @@ struct BatchOptions {
   // Only this share of the combinations, each with the index, result directory and records it
   // has in the whole batch, so the shards' outputs together are the whole batch's.
   std::optional<Shard> shard{};
+  // A failed engine run ends only its combination; the failures are counted instead.
+  bool keep_going = false;
+  // In simulation mode, a combination whose result directory holds the outcome record of a
+  // success with exactly the inputs of this run is not simulated again.
+  bool resume = false;
   // An interrupt: no further combination starts and the engine runs in flight are ended.
   std::stop_token stop{};
 };

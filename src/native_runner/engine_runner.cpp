@@ -14,6 +14,7 @@ namespace {
 
 constexpr std::string_view kVerbatimPrefix = "\\\\?\\";
 constexpr std::string_view kTag = "[NATIVE_RUNNER] ";
+constexpr std::string_view kFailurePrefix = "Simulation failed. Exit code: ";
 
 // The shell under Windows cannot open a verbatim path, so the script path is built without it.
 std::filesystem::path engine_script(const std::filesystem::path& workspace) {
@@ -35,7 +36,7 @@ std::string exit_code_text(const std::optional<std::int32_t>& code) {
 }
 
 common::Error failure(const platform::ProcessOutcome& outcome) {
-  return common::Error("Simulation failed. Exit code: " + exit_code_text(outcome.exit_code) +
+  return common::Error(std::string(kFailurePrefix) + exit_code_text(outcome.exit_code) +
                        "\nStdout: " + common::to_valid_utf8_lossy(outcome.standard_output) +
                        "\nStderr: " + common::to_valid_utf8_lossy(outcome.standard_error));
 }
@@ -59,6 +60,10 @@ platform::ProcessRequest engine_request(const ShellCommand& shell,
 std::string strip_verbatim_prefix(std::string_view path_text) {
   while (path_text.starts_with(kVerbatimPrefix)) path_text.remove_prefix(kVerbatimPrefix.size());
   return std::string(path_text);
+}
+
+bool is_engine_failure(const common::Error& error) {
+  return error.message.starts_with(kFailurePrefix);
 }
 
 EngineHost default_engine_host() {

@@ -51,6 +51,10 @@ struct EngineServices {
 // The error of a run that a stop request ended.
 inline constexpr std::string_view kEngineRunInterrupted = "Engine run interrupted";
 
+// True when `error` is the engine's verdict on its model (it ran and exited with another status
+// than 0, or was ended by a signal), as opposed to a run that could not be set up or started.
+bool is_engine_failure(const common::Error& error);
+
 // Writes the model to the temporary model file, runs the workspace's engine script through the
 // shell with the temp model, the weather file, the config name and the option strings, and
 // turns the exit status into success or the "Simulation failed. Exit code: ..." error. A stop

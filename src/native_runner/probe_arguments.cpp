@@ -11,6 +11,8 @@ namespace {
 constexpr std::string_view kJobsOption = "--jobs";
 constexpr std::string_view kSimulationOption = "--simulation";
 constexpr std::string_view kShardOption = "--shard";
+constexpr std::string_view kKeepGoingOption = "--keep-going";
+constexpr std::string_view kResumeOption = "--resume";
 
 std::string program_name(std::span<const std::string> words) {
   return words.empty() ? "ensemble_probe" : words[0];
@@ -24,11 +26,14 @@ common::Error usage(std::span<const std::string> words, bool with_jobs) {
   }
   return common::Error{
       "Usage: " + program +
-      " [--simulation] [--jobs N] [--shard K/N] <config_path> <output_dir>\n" +
+      " [--simulation] [--jobs N] [--shard K/N] [--keep-going] [--resume] <config_path> "
+      "<output_dir>\n" +
       "  --simulation: Run full simulation (default: JSON-only mode)\n" +
       "  --jobs N: up to N engine runs (or variant builds) at once; N a positive integer up to " +
       std::to_string(kMaxJobs) + ", or auto for the number of hardware threads\n" +
-      "  --shard K/N: only the combinations whose number in the batch is K modulo N\n"};
+      "  --shard K/N: only the combinations whose number in the batch is K modulo N\n" +
+      "  --keep-going: a failed simulation ends only its combination, not the batch\n" +
+      "  --resume: skip the simulations that already succeeded with the same inputs\n"};
 }
 
 common::Error bad_jobs(std::optional<std::string_view> value) {
@@ -91,7 +96,7 @@ common::Result<ProbeArguments> historical(std::span<const std::string> words) {
 common::Result<ProbeArguments> parse_probe_arguments(std::span<const std::string> words,
                                                      unsigned hardware_threads) {
   ProbeArguments parsed;
-  bool jobs_given = false;
+  bool options_given = false;
   std::size_t i = 1;
   for (; i < words.size(); ++i) {
     const std::string_view word = words[i];
@@ -102,6 +107,12 @@ common::Result<ProbeArguments> parse_probe_arguments(std::span<const std::string
     if (auto shard = shard_option(words, i)) {
       if (!*shard) return std::unexpected(shard->error());
       parsed.shard = **shard;
+      options_given = true;
+      continue;
+    }
+    if (word == kKeepGoingOption || word == kResumeOption) {
+      (word == kKeepGoingOption ? parsed.keep_going : parsed.resume) = true;
+      options_given = true;
       continue;
     }
     std::optional<std::string_view> value;
@@ -116,9 +127,9 @@ common::Result<ProbeArguments> parse_probe_arguments(std::span<const std::string
     const auto jobs = jobs_value(*value, hardware_threads);
     if (!jobs) return std::unexpected(bad_jobs(value));
     parsed.jobs = *jobs;
-    jobs_given = true;
+    options_given = true;
   }
-  if (!jobs_given && !parsed.shard) return historical(words);
+  if (!options_given) return historical(words);
   if (words.size() - i != 2) return std::unexpected(usage(words, true));
   parsed.config_path = words[i];
   parsed.output_dir = words[i + 1];

@@ -18,17 +18,21 @@ struct ProbeArguments {
   unsigned jobs = 1;
   // The share of the batch this process handles, when a scheduler runs it as numbered copies.
   std::optional<Shard> shard{};
+  // A failed engine run ends only its combination.
+  bool keep_going = false;
+  // Combinations whose engine run already succeeded with the same inputs are not run again.
+  bool resume = false;
 };
 
 // The largest --jobs value accepted; more would only add threads that wait.
 inline constexpr unsigned kMaxJobs = 1024;
 
-// Reads the command line, the program's own word first. Without "--jobs" and "--shard" the
-// historical rules hold unchanged: two or three arguments, "--simulation" recognised only as the
-// first of three, a third path ignored. When options before the paths include "--jobs N" or
-// "--jobs=N" (N a positive integer up to kMaxJobs, or "auto" for `hardware_threads`) or
-// "--shard K/N" or "--shard=K/N", those options may come in any order and exactly the two paths
-// must follow.
+// Reads the command line, the program's own word first. Without "--jobs", "--shard",
+// "--keep-going" or "--resume" the historical rules hold unchanged: two or three arguments,
+// "--simulation" recognised only as the first of three, a third path ignored. When options before
+// the paths include any of those ("--jobs N" or "--jobs=N", N a positive integer up to kMaxJobs or
+// "auto" for `hardware_threads`; "--shard K/N" or "--shard=K/N"), the options may come in any
+// order and exactly the two paths must follow.
 //
 // Fails with the complete text for standard error: the usage lines for a wrong number of
 // arguments, or one line naming a bad or missing --jobs or --shard value.

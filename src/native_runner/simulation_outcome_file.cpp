@@ -8,22 +8,23 @@ std::filesystem::path outcome_file_path(const std::filesystem::path& result_dir)
   return result_dir / platform::path_from_utf8(kOutcomeFileName);
 }
 
-bool has_matching_outcome(const std::filesystem::path& result_dir, const SimulationInputs& inputs) {
-  const auto text = platform::read_file(outcome_file_path(result_dir));
+bool has_matching_outcome(const Files& files, const std::filesystem::path& result_dir,
+                          const SimulationInputs& inputs) {
+  const auto text = files.read(outcome_file_path(result_dir));
   return text && outcome_matches(*text, inputs);
 }
 
-common::Result<void> write_outcome_file(const std::filesystem::path& result_dir,
+common::Result<void> write_outcome_file(const Files& files, const std::filesystem::path& result_dir,
                                         const SimulationInputs& inputs,
                                         std::string_view completed_at) {
-  return platform::replace_file(outcome_file_path(result_dir),
-                                render_outcome(inputs, completed_at));
+  return files.replace(outcome_file_path(result_dir), render_outcome(inputs, completed_at));
 }
 
-common::Result<void> remove_outcome_file(const std::filesystem::path& result_dir) {
+common::Result<void> remove_outcome_file(const Files& files,
+                                         const std::filesystem::path& result_dir) {
   const auto path = outcome_file_path(result_dir);
-  if (!platform::exists(path)) return {};
-  return platform::remove_file(path);
+  if (!files.exists(path)) return {};
+  return files.remove(path);
 }
 
 }  // namespace native_runner

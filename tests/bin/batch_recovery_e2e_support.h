@@ -4,8 +4,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <sstream>
@@ -106,10 +108,32 @@ inline std::vector<std::string> models_with(const std::vector<EngineRun>& runs,
   return models;
 }
 
-// Runs started by a program that was killed carry on as orphans; wait until every logged start has
-// its end, so a later run's log is not mixed with theirs.
+// True while a process other than this one works in the workspace: the engine runs a killed
+// program left behind inherit its working directory, and so does a child it had started but not
+// yet turned into the engine.
+inline bool processes_in(const ProbeWorkspace& ws) {
+  std::error_code error;
+  const auto self = std::to_string(getpid());
+  const auto root = std::filesystem::canonical(ws.root(), error);
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+    const std::string pid = entry.path().filename().string();
+    if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos || pid == self) {
+      continue;
+    }
+    std::error_code gone;
+    if (std::filesystem::read_symlink(entry.path() / "cwd", gone) == root) return true;
+  }
+  return false;
+}
+
+// Runs started by a program that was killed carry on as orphans; wait until they are gone and
+// every logged start has its end, so a later run's log is not mixed with theirs.
 inline void wait_for_engines(const ProbeWorkspace& ws) {
   for (int attempt = 0; attempt < 500; ++attempt) {
+    if (processes_in(ws)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      continue;
+    }
     if (!ws.exists(kEngineRuns)) return;
     const std::string log = ws.read(kEngineRuns);
     std::size_t starts = 0, ends = 0;

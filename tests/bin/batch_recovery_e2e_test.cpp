@@ -20,7 +20,7 @@ using Models = std::multiset<std::string>;
 const Models kAllModels(kRecoveryModels.begin(), kRecoveryModels.end());
 
 // The ways of running the engines: one at a time, and four at once.
-const std::vector<std::vector<std::string>> kJobChoices = {{}};
+const std::vector<std::vector<std::string>> kJobChoices = {{}, {"--jobs", "4"}};
 
 ProgramRun simulate(const ProbeWorkspace& ws, const std::vector<std::string>& options) {
   std::vector<std::string> args = {"--simulation"};
@@ -109,7 +109,7 @@ TEST(BatchRecovery, PlainBatchStopsAtTheFirstFailureOrKill) {
 
 // A failing model ends only its own combination: every other one is simulated, the failures are
 // recorded as without the option, and the batch reports them in its summary and status.
-TEST(BatchRecovery, DISABLED_KeepGoingSimulatesEveryOtherCombination) {
+TEST(BatchRecovery, KeepGoingSimulatesEveryOtherCombination) {
   for (const auto& jobs : kJobChoices) {
     SCOPED_TRACE(::testing::PrintToString(jobs));
     ProbeWorkspace ws;
@@ -144,7 +144,7 @@ TEST(BatchRecovery, DISABLED_KeepGoingSimulatesEveryOtherCombination) {
 // A second run into the same output directory simulates exactly the combinations whose last
 // success was for other inputs, or that never succeeded; the others print one line and log one
 // event each.
-TEST(BatchRecovery, DISABLED_ResumeRerunsExactlyWhatChangedOrFailed) {
+TEST(BatchRecovery, ResumeRerunsExactlyWhatChangedOrFailed) {
   struct Case {
     std::string name;
     std::string first_fail_when;
@@ -217,7 +217,7 @@ TEST(BatchRecovery, DISABLED_ResumeRerunsExactlyWhatChangedOrFailed) {
 // Runs killed together with an engine run in flight, each followed by the next: every run after
 // the first resumes, none starts a combination that already succeeded with its inputs, and one
 // complete run leaves every combination with a record of its own variant.
-TEST(BatchRecovery, DISABLED_ResumeAfterKillsSimulatesOnlyWhatHadNotSucceeded) {
+TEST(BatchRecovery, ResumeAfterKillsSimulatesOnlyWhatHadNotSucceeded) {
   const std::vector<std::vector<int>> kill_sequences = {{1}, {3}, {6}, {2, 2}, {4, 1, 1}};
   for (const auto& jobs : kJobChoices) {
     for (const auto& kills : kill_sequences) {

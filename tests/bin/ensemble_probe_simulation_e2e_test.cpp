@@ -122,7 +122,7 @@ TEST(EnsembleProbeSimulation, SimulatedCombinationRunsTheEngineWithTheWrapperOpt
   EXPECT_EQ(ws.tree("out"),
             (Tree{"logs", "logs/processing", "logs/processing/batch_processing_native_test.log",
                   "progress_native_test.json", "result_sim_g_0", "result_sim_g_0/g.json",
-                  "sim_progress_native_test.json"}));
+                  "result_sim_g_0/simulation_outcome.json", "sim_progress_native_test.json"}));
   EXPECT_EQ(mask_timestamps(ws.read("out/sim_progress_native_test.json")),
             sim_progress_json("g_0", true));
   EXPECT_EQ(processing_log(ws), batch_start("sim") + model_start("sim", "g_0", 0, 1) +

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "json/json_reader.h"
+#include "native_runner/simulation_outcome.h"
 #include "support/failing_files.h"
 #include "support/fake_process_runner.h"
 #include "support/memory_files.h"
@@ -86,7 +87,7 @@ class BatchDriverTest : public ::testing::Test {
   }
 
   struct Run {
-    common::Result<void> outcome;
+    common::Result<BatchCounts> outcome;
     Console console;
   };
   Run run(const fs::path& config_path, bool json_only, const fs::path& base_params = {},
@@ -324,6 +325,15 @@ TEST_F(BatchDriverTest, SimulatesEveryVariantWithItsWeatherAndWrapper) {
   EXPECT_NE(errors[0].find(R"("error_code":"WEATHER_FILE_NOT_FOUND")"), std::string::npos);
   EXPECT_NE(errors[0].find(R"("additional_data":{"combination":0,"group_name":"n"})"),
             std::string::npos);
+  // The outcome record names exactly what the engine was given.
+  const std::string outcome = files_.text(out() / "result_batch_a_g_0" / "simulation_outcome.json");
+  const auto stamp = outcome.rfind("\"completed_at\": \"");
+  ASSERT_NE(stamp, std::string::npos) << outcome;
+  const auto inputs =
+      describe_simulation("batch_a", "g_0", files_.text(out() / "result_batch_a_g_0" / "g.json"),
+                          weather, "sample", {"--heat-balance"});
+  EXPECT_EQ(outcome, render_outcome(inputs, outcome.substr(stamp + 17, 20)));
+  EXPECT_FALSE(files_.exists(out() / "result_batch_a_n_0" / "simulation_outcome.json"));
   const std::string sim_progress = files_.text(out() / "sim_progress_job.json");
   EXPECT_NE(sim_progress.find("\"status_message\": \"Simulation completed successfully\""),
             std::string::npos);
@@ -420,14 +430,15 @@ TEST_F(BatchDriverFailureTest, EveryFailingFileCallEndsTheBatchWithItsError) {
     bool batch_fails;
   } kKinds[] = {
       // config, base model twice, tariff twice, weather parameter file four times (announced and
-      // resolved per combination), control allocation twice
-      {FileCall::Read, "read", 11, true},
+      // resolved per combination), control allocation twice, the weather file once for its hash
+      {FileCall::Read, "read", 12, true},
       // progress: group start, two per combination, group end; simulation progress: two per
       // combination
       {FileCall::Write, "write", 8, true},
       // the temporary model per combination
       {FileCall::CreateNew, "create new", 2, true},
-      {FileCall::Replace, "replace", 2, true},
+      // the variant and the outcome record per combination
+      {FileCall::Replace, "replace", 4, true},
       // BATCH_START, per combination MODEL_START and SIMULATION_SUCCESS, BATCH_COMPLETE
       {FileCall::Append, "append", 6, true},
       // output folder, the log folder before each line, each result folder

@@ -14,11 +14,14 @@ const std::string kUsage =
     "Usage: probe [--simulation] <config_path> <output_dir>\n"
     "  --simulation: Run full simulation (default: JSON-only mode)\n";
 const std::string kJobsUsage =
-    "Usage: probe [--simulation] [--jobs N] [--shard K/N] <config_path> <output_dir>\n"
+    "Usage: probe [--simulation] [--jobs N] [--shard K/N] [--keep-going] [--resume] <config_path> "
+    "<output_dir>\n"
     "  --simulation: Run full simulation (default: JSON-only mode)\n"
     "  --jobs N: up to N engine runs (or variant builds) at once; N a positive integer up to "
     "1024, or auto for the number of hardware threads\n"
-    "  --shard K/N: only the combinations whose number in the batch is K modulo N\n";
+    "  --shard K/N: only the combinations whose number in the batch is K modulo N\n"
+    "  --keep-going: a failed simulation ends only its combination, not the batch\n"
+    "  --resume: skip the simulations that already succeeded with the same inputs\n";
 const std::string kExpected = " (expected a positive integer up to 1024, or auto)\n";
 std::string bad_shard(const std::string& value) {
   return "[ensemble_probe] Invalid shard '" + value +
@@ -49,6 +52,16 @@ TEST(ProbeArguments, AcceptedCommandLines) {
       {{"--jobs", "2", "--shard", "7/8", "--simulation", "c.json", "out"},
        {"c.json", "out", false, 2, Shard{7, 8}}},
       {{"--shard", "0/2", "--shard=1/2", "c.json", "out"}, {"c.json", "out", true, 1, Shard{1, 2}}},
+      // The recovery options alone also switch to options-then-two-paths.
+      {{"--keep-going", "c.json", "out"}, {"c.json", "out", true, 1, std::nullopt, true, false}},
+      {{"--resume", "--simulation", "c.json", "out"},
+       {"c.json", "out", false, 1, std::nullopt, false, true}},
+      {{"--simulation", "--resume", "--jobs=4", "--keep-going", "c.json", "out"},
+       {"c.json", "out", false, 4, std::nullopt, true, true}},
+      {{"--resume", "--shard=1/3", "--keep-going", "c.json", "out"},
+       {"c.json", "out", true, 1, Shard{1, 3}, true, true}},
+      // After the paths, a third word is ignored as it always was.
+      {{"c.json", "out", "--resume"}, {"c.json", "out", true, 1, std::nullopt, false, false}},
   };
   for (const auto& row : kRows) {
     Words words{"probe"};
@@ -60,6 +73,8 @@ TEST(ProbeArguments, AcceptedCommandLines) {
     EXPECT_EQ(parsed->json_only, row.expected.json_only);
     EXPECT_EQ(parsed->jobs, row.expected.jobs);
     EXPECT_EQ(parsed->shard, row.expected.shard);
+    EXPECT_EQ(parsed->keep_going, row.expected.keep_going);
+    EXPECT_EQ(parsed->resume, row.expected.resume);
   }
 }
 
@@ -75,6 +90,9 @@ TEST(ProbeArguments, RefusedCommandLinesSayWhy) {
       {{"c.json", "out", "--jobs", "2"}, kUsage},
       {{"--jobs", "2", "c.json"}, kJobsUsage},
       {{"--jobs", "2", "c.json", "out", "extra"}, kJobsUsage},
+      {{"--resume", "c.json"}, kJobsUsage},
+      {{"--keep-going", "--resume", "c.json", "out", "extra"}, kJobsUsage},
+      {{"--resume", "--jobs"}, "[ensemble_probe] Missing value for --jobs" + kExpected},
       {{"--jobs", "0", "c.json", "out"}, "[ensemble_probe] Invalid value for --jobs: '0'" + kExpected},
       {{"--jobs", "-2", "c.json", "out"},
        "[ensemble_probe] Invalid value for --jobs: '-2'" + kExpected},

@@ -12,6 +12,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+const Files& files = system_files();
+
 // The record's life in one result directory: written whole after a success, matched by the same
 // inputs only, removed before a rerun, and its absence is no error.
 TEST(SimulationOutcomeFileTest, WriteMatchRemove) {
@@ -21,26 +23,26 @@ TEST(SimulationOutcomeFileTest, WriteMatchRemove) {
   const auto inputs = describe_simulation("sim", "g_0", "{}", "site.epw", "w", {"--heat-balance"});
   const auto other = describe_simulation("sim", "g_0", "{}", "site.epw", "w2", {"--heat-balance"});
 
-  EXPECT_FALSE(has_matching_outcome(result, inputs));
-  ASSERT_TRUE(remove_outcome_file(result));
+  EXPECT_FALSE(has_matching_outcome(files, result, inputs));
+  ASSERT_TRUE(remove_outcome_file(files, result));
 
-  ASSERT_TRUE(write_outcome_file(result, inputs, "2026-12-06T10:03:33Z"));
+  ASSERT_TRUE(write_outcome_file(files, result, inputs, "2026-12-06T10:03:33Z"));
   EXPECT_EQ(dir.read(result / "simulation_outcome.json"),
             render_outcome(inputs, "2026-12-06T10:03:33Z"));
-  EXPECT_TRUE(has_matching_outcome(result, inputs));
-  EXPECT_FALSE(has_matching_outcome(result, other));
+  EXPECT_TRUE(has_matching_outcome(files, result, inputs));
+  EXPECT_FALSE(has_matching_outcome(files, result, other));
   EXPECT_TRUE(dir.file_names_containing(".tmp").empty());
 
-  ASSERT_TRUE(remove_outcome_file(result));
+  ASSERT_TRUE(remove_outcome_file(files, result));
   EXPECT_FALSE(fs::exists(result / "simulation_outcome.json"));
-  EXPECT_FALSE(has_matching_outcome(result, inputs));
+  EXPECT_FALSE(has_matching_outcome(files, result, inputs));
 }
 
 TEST(SimulationOutcomeFileTest, WriteIntoAMissingDirectoryFailsAndLeavesNothing) {
   test_support::TempDir dir;
   const fs::path result = dir.path() / "missing";
-  const auto written = write_outcome_file(result, describe_simulation("c", "m", "{}", "w", "", {}),
-                                          "2026-12-06T10:03:33Z");
+  const auto written = write_outcome_file(
+      files, result, describe_simulation("c", "m", "{}", "w", "", {}), "2026-12-06T10:03:33Z");
   ASSERT_FALSE(written);
   EXPECT_EQ(written.error().message, test_support::missing_folder_error());
   EXPECT_FALSE(fs::exists(result));

@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   const auto services = native_runner::default_batch_services(std::cout);
-  common::Result<void> outcome;
+  common::Result<native_runner::BatchCounts> outcome;
   try {
     const native_runner::BatchOptions options{
         .config_path = platform::path_from_utf8(config_path),
@@ -97,6 +97,8 @@ int main(int argc, char** argv) {
         .json_only = json_only,
         .jobs = arguments->jobs,
         .shard = arguments->shard,
+        .keep_going = arguments->keep_going,
+        .resume = arguments->resume,
         .stop = stop.get_token(),
     };
     outcome = native_runner::run_native_batch(options, services);
@@ -113,6 +115,13 @@ int main(int argc, char** argv) {
   }
   if (!outcome) {
     std::cerr << "[ensemble_probe] Native batch failed: " << outcome.error().message << '\n';
+    return 1;
+  }
+  if (arguments->keep_going) std::cout << native_runner::summary_line(*outcome) << '\n';
+  if (outcome->failed > 0) {
+    std::cout.flush();
+    std::cerr << "[ensemble_probe] Native batch finished with " << outcome->failed
+              << " failed simulation(s)\n";
     return 1;
   }
   std::cout << "[ensemble_probe] Native batch completed successfully ("
