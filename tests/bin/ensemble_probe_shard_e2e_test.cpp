@@ -47,11 +47,13 @@ void write_batch(const ProbeWorkspace& ws) {
                   fs::perm_options::add);
 }
 
-// Every file below `out` whose name does not depend on the job id, with its bytes.
+// Every variant file below `out`, with its bytes.
 std::map<std::string, std::string> result_files(const ProbeWorkspace& ws, const std::string& out) {
   std::map<std::string, std::string> files;
   for (const auto& name : ws.tree(out)) {
-    if (name.starts_with("result_") && !fs::is_directory(ws.root() / out / name)) {
+    // Outcome records carry the time they were written; their names are compared below.
+    if (name.starts_with("result_") && !name.ends_with("/simulation_outcome.json") &&
+        !fs::is_directory(ws.root() / out / name)) {
       files[name] = ws.read(out + "/" + name);
     }
   }
