@@ -40,15 +40,15 @@ common::Error bad_jobs(std::optional<std::string_view> value) {
   const std::string expected =
       " (expected a positive integer up to " + std::to_string(kMaxJobs) + ", or auto)\n";
   if (!value) return common::Error{"[ensemble_probe] Missing value for --jobs" + expected};
-  return common::Error{"[ensemble_probe] Invalid value for --jobs: '" + std::string(*value) +
-                       "'" + expected};
+  return common::Error{"[ensemble_probe] Invalid value for --jobs: '" + std::string(*value) + "'" +
+                       expected};
 }
 
 std::optional<unsigned> jobs_value(std::string_view text, unsigned hardware_threads) {
   if (text == "auto") return std::max(1u, std::min(hardware_threads, kMaxJobs));
   // Digits only: from_chars alone would accept a leading minus sign.
-  if (text.empty() || !std::all_of(text.begin(), text.end(),
-                                   [](char c) { return c >= '0' && c <= '9'; })) {
+  if (text.empty() ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     return std::nullopt;
   }
   unsigned value = 0;
@@ -59,18 +59,30 @@ std::optional<unsigned> jobs_value(std::string_view text, unsigned hardware_thre
   return value;
 }
 
+// An option that takes a value, "--name V" or "--name=V", at words[i].
+struct OptionWord {
+  bool matched = false;
+  std::optional<std::string_view> value;  // none when the separate value is missing
+};
+
+// Moves i past a separate value.
+OptionWord option_word(std::span<const std::string> words, std::size_t& i, std::string_view name) {
+  const std::string_view word = words[i];
+  if (word == name) {
+    return {true,
+            i + 1 < words.size() ? std::optional<std::string_view>(words[++i]) : std::nullopt};
+  }
+  if (word.starts_with(name) && word.size() > name.size() && word[name.size()] == '=') {
+    return {true, word.substr(name.size() + 1)};
+  }
+  return {};
+}
+
 // "--shard K/N" or "--shard=K/N" at words[i]; moves i past a separate value.
 std::optional<common::Result<Shard>> shard_option(std::span<const std::string> words,
                                                   std::size_t& i) {
-  const std::string_view word = words[i];
-  std::optional<std::string_view> value;
-  if (word == kShardOption) {
-    if (i + 1 < words.size()) value = words[++i];
-  } else if (word.starts_with(kShardOption) && word[kShardOption.size()] == '=') {
-    value = word.substr(kShardOption.size() + 1);
-  } else {
-    return std::nullopt;
-  }
+  const auto [matched, value] = option_word(words, i, kShardOption);
+  if (!matched) return std::nullopt;
   if (!value) {
     return common::fail(
         "[ensemble_probe] Missing value for --shard (expected K/N, two whole numbers with "
@@ -115,14 +127,8 @@ common::Result<ProbeArguments> parse_probe_arguments(std::span<const std::string
       options_given = true;
       continue;
     }
-    std::optional<std::string_view> value;
-    if (word == kJobsOption) {
-      if (i + 1 < words.size()) value = words[++i];
-    } else if (word.starts_with(kJobsOption) && word[kJobsOption.size()] == '=') {
-      value = word.substr(kJobsOption.size() + 1);
-    } else {
-      break;
-    }
+    const auto [matched, value] = option_word(words, i, kJobsOption);
+    if (!matched) break;
     if (!value) return std::unexpected(bad_jobs(std::nullopt));
     const auto jobs = jobs_value(*value, hardware_threads);
     if (!jobs) return std::unexpected(bad_jobs(value));
