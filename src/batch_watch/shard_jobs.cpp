@@ -1,13 +1,13 @@
 #include "batch_watch/shard_jobs.h"
 
-#include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
 #include <string_view>
 #include <utility>
+
+#include "common/whole_number.h"
 
 namespace batch_watch {
 namespace {
@@ -18,17 +18,6 @@ struct ShardId {
   std::uint64_t count;
 };
 
-std::optional<std::uint64_t> digits_value(std::string_view text) {
-  if (text.empty() || !std::all_of(text.begin(), text.end(),
-                                   [](char c) { return c >= '0' && c <= '9'; })) {
-    return std::nullopt;
-  }
-  std::uint64_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
 std::optional<ShardId> shard_id(std::string_view id) {
   constexpr std::string_view kShard = "_shard_";
   constexpr std::string_view kOf = "_of_";
@@ -37,8 +26,8 @@ std::optional<ShardId> shard_id(std::string_view id) {
   const std::string_view numbers = id.substr(shard + kShard.size());
   const auto of = numbers.find(kOf);
   if (of == std::string_view::npos) return std::nullopt;
-  const auto index = digits_value(numbers.substr(0, of));
-  const auto count = digits_value(numbers.substr(of + kOf.size()));
+  const auto index = common::parse_whole_number(numbers.substr(0, of));
+  const auto count = common::parse_whole_number(numbers.substr(of + kOf.size()));
   if (!index || !count || *index >= *count) return std::nullopt;
   return ShardId{std::string(id.substr(0, shard)), *index, *count};
 }

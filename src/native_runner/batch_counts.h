@@ -8,7 +8,7 @@ namespace native_runner {
 // What a batch that ran to its end did. With keep_going, failed engine runs are counted here
 // instead of ending the batch.
 struct BatchCounts {
-  std::uint64_t combinations = 0;  // in every group of the configuration
+  std::uint64_t combinations = 0;  // in every group of the configuration; a shard's own share
   std::uint64_t variants_written = 0;
   std::uint64_t resumed = 0;    // simulations skipped: an earlier run succeeded as is
   std::uint64_t simulated = 0;  // engine runs started, failed ones included

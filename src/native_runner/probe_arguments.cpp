@@ -1,9 +1,10 @@
 #include "native_runner/probe_arguments.h"
 
 #include <algorithm>
-#include <charconv>
 #include <optional>
 #include <string_view>
+
+#include "common/whole_number.h"
 
 namespace native_runner {
 namespace {
@@ -46,17 +47,9 @@ common::Error bad_jobs(std::optional<std::string_view> value) {
 
 std::optional<unsigned> jobs_value(std::string_view text, unsigned hardware_threads) {
   if (text == "auto") return std::max(1u, std::min(hardware_threads, kMaxJobs));
-  // Digits only: from_chars alone would accept a leading minus sign.
-  if (text.empty() ||
-      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    return std::nullopt;
-  }
-  unsigned value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || value == 0 || value > kMaxJobs) {
-    return std::nullopt;
-  }
-  return value;
+  const auto value = common::parse_whole_number(text);
+  if (!value || *value == 0 || *value > kMaxJobs) return std::nullopt;
+  return static_cast<unsigned>(*value);
 }
 
 // An option that takes a value, "--name V" or "--name=V", at words[i].
