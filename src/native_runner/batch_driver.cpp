@@ -407,39 +407,22 @@ class BatchRun {
     if (auto written = simulation_progress(c, false); !written) return written;
     const std::string starting = "[SIMULATION] Starting simulation for " + c.name;
     const std::string result_text = platform::path_text(result_dir);
+    EngineJob job{c.name, c.index, c.total, starting, std::move(variant), result_text,
+                  weather_text, platform::path_text(variant_file), wrapper->flags, *workspace,
+                  result_dir, std::move(*inputs)};
     if (pool_) {
       emit_diagnostic(starting);
       flush_console();
-      pool_->submit(
-          [this, job = EngineJob{c.name, c.index, c.total, starting, std::move(variant),
-                                 result_text, weather_text, platform::path_text(variant_file),
-                                 wrapper->flags, *workspace, result_dir, std::move(*inputs)}] {
-            run_engine_job(job);
-          });
+      pool_->submit([this, job = std::move(job)] { run_engine_job(job); });
       return {};
     }
     out_ << starting << '\n';
     emit_diagnostic(starting);
-    auto simulated = simulate_in_private_directory(
-        SimulationRequest{variant, result_text, weather_text, wrapper->flags, *workspace,
-                          config_name_, {}});
-    if (!simulated) {
-      // An interrupted run has no verdict to record.
-      if (options_.stop.stop_requested()) return simulated;
-      Json details = {{"weather_file", weather_text},
-                      {"model_file", platform::path_text(variant_file)}};
-      auto logged = error_record("SIMULATION_FAILED",
-                                 "Simulation failed: " + simulated.error().message, c.position(),
-                                 std::move(details));
-      if (!logged) return logged;
-      return engine_failed(simulated);
-    }
-    if (auto recorded = write_outcome_file(files_, result_dir, *inputs, utc_timestamp());
-        !recorded) {
-      return recorded;
-    }
-    if (auto written = simulation_progress(c, true); !written) return written;
-    return event("SIMULATION_SUCCESS", "Simulation completed successfully", c.position());
+    auto simulated = simulate_in_private_directory(SimulationRequest{
+        job.model, job.result_text, job.weather_text, job.flags, job.workspace, config_name_, {}});
+    // An interrupted run has no verdict to record.
+    if (!simulated && options_.stop.stop_requested()) return simulated;
+    return record_outcome(job, simulated);
   }
 
   // Everything that decides what the engine computes for this combination. The weather file is
@@ -487,7 +470,12 @@ class BatchRun {
     block << job.starting_line << '\n';
     try {
       auto simulated = simulate_in_run_directory(job, block);
-      if (auto recorded = record_outcome(job, simulated); !recorded) note_failure(recorded.error());
+      // An interrupted run has no verdict to record; the interruption itself ends the batch.
+      if (simulated || !options_.stop.stop_requested()) {
+        if (auto recorded = record_outcome(job, simulated); !recorded) {
+          note_failure(recorded.error());
+        }
+      }
     } catch (const std::exception& e) {
       note_failure(common::Error(std::string("engine run for ") + job.model_name + ": " + e.what()));
     }
@@ -511,10 +499,11 @@ class BatchRun {
     return simulated;
   }
 
+  // The verdict of a finished run, on the main thread or a worker: the failure record, or the
+  // outcome record of a success with its progress and event.
   common::Result<void> record_outcome(const EngineJob& job, const common::Result<void>& simulated) {
     std::scoped_lock lock(records_mutex_);
     if (!simulated) {
-      if (options_.stop.stop_requested()) return {};
       Json details = {{"weather_file", job.weather_text}, {"model_file", job.variant_text}};
       auto logged = error_record("SIMULATION_FAILED",
                                  "Simulation failed: " + simulated.error().message,
