@@ -6,31 +6,10 @@
 #include <random>
 #include <string>
 
+#include "support/decimal_text.h"
+
 namespace common {
 namespace {
-
-// Schoolbook arithmetic on decimal text, independent of the limbs BigCount keeps.
-std::string decimal_add(const std::string& a, const std::string& b) {
-  std::string sum;
-  int carry = 0;
-  for (std::size_t i = 0; i < std::max(a.size(), b.size()) || carry; ++i) {
-    const int x = i < a.size() ? a[a.size() - 1 - i] - '0' : 0;
-    const int y = i < b.size() ? b[b.size() - 1 - i] - '0' : 0;
-    sum.insert(sum.begin(), static_cast<char>('0' + (x + y + carry) % 10));
-    carry = (x + y + carry) / 10;
-  }
-  const std::size_t first = sum.find_first_not_of('0');
-  return first == std::string::npos ? "0" : sum.substr(first);
-}
-
-std::string decimal_multiply(const std::string& a, std::uint64_t factor) {
-  std::string product = "0";
-  std::string shifted = a;  // a * 10^k for the k-th digit of the factor
-  for (; factor != 0; factor /= 10, shifted += '0') {
-    for (std::uint64_t n = 0; n < factor % 10; ++n) product = decimal_add(product, shifted);
-  }
-  return product;
-}
 
 TEST(BigCount, HornerStepsMatchDecimalArithmetic) {
   std::mt19937_64 engine(24);
@@ -42,7 +21,7 @@ TEST(BigCount, HornerStepsMatchDecimalArithmetic) {
       const std::uint64_t factor = engine() >> (engine() % 64);
       const std::uint64_t addend = engine() >> (engine() % 64);
       value.multiply_add(factor, addend);
-      expected = decimal_add(decimal_multiply(expected, factor), std::to_string(addend));
+      expected = test_support::decimal_multiply_add(expected, factor, addend);
       ASSERT_EQ(value.decimal(), expected) << "trial " << trial << " step " << step;
       ASSERT_EQ(BigCount::from_decimal(expected), value) << expected;
     }

@@ -12,6 +12,7 @@
 
 #include "common/seeded_random.h"
 #include "native_runner/balanced_sample.h"
+#include "support/decimal_text.h"
 
 namespace native_runner {
 namespace {
@@ -134,23 +135,6 @@ TEST(ChooseSample, RandomMakesEverySetEquallyLikely) {
   }
 }
 
-// Decimal text of the index from the digits by schoolbook arithmetic on decimal strings.
-std::string decimal_index(std::span<const std::uint64_t> digits, std::uint64_t radix) {
-  std::string value = "0";
-  for (std::uint64_t digit : digits) {
-    std::string next;
-    std::uint64_t carry = digit;
-    for (std::size_t i = value.size(); i-- > 0;) {
-      const std::uint64_t part = static_cast<std::uint64_t>(value[i] - '0') * radix + carry;
-      next.insert(next.begin(), static_cast<char>('0' + part % 10));
-      carry = part / 10;
-    }
-    for (; carry != 0; carry /= 10) next.insert(next.begin(), static_cast<char>('0' + carry % 10));
-    value = next.substr(std::min(next.find_first_not_of('0'), next.size() - 1));
-  }
-  return value;
-}
-
 TEST(ChooseSample, SpacesBeyondSixtyFourBitsKeepExactIndices) {
   const struct {
     std::size_t lists;
@@ -162,7 +146,11 @@ TEST(ChooseSample, SpacesBeyondSixtyFourBitsKeepExactIndices) {
       const CombinationSample sample = choose_sample(lengths, {row.n, 5, method});
       ASSERT_EQ(sample.size(), row.n);
       for (std::size_t r = 0; r < sample.size(); ++r) {
-        EXPECT_EQ(sample.index(r).decimal(), decimal_index(sample.digits(r), 30));
+        std::string index = "0";
+        for (std::uint64_t digit : sample.digits(r)) {
+          index = test_support::decimal_multiply_add(index, 30, digit);
+        }
+        EXPECT_EQ(sample.index(r).decimal(), index);
         if (r > 0) {
           EXPECT_LT(sample.index(r - 1), sample.index(r));
         }
