@@ -9,7 +9,7 @@
 
 namespace native_runner {
 
-// The repair's effort: passes over the rows, and swaps tried on a repeated row in one pass.
+// The repair's effort: passes over the rows, and draws made for a repeated row in one pass.
 // Over every group of up to four lists of up to five values, every sample size up to half the
 // group and ten seeds, these leave no row to replace.
 inline constexpr int kRepairPasses = 32;
@@ -28,10 +28,10 @@ struct BalancedRows {
 // columns are drawn in list order. Row r takes entry r of every column. Rows that repeat are then
 // repaired by swaps within a column, which keep every count. The repair makes up to
 // kRepairPasses passes over the rows, stopping once all are distinct; in a pass, for each row r
-// in order, while it matches another row and fewer than `attempts_per_row` swaps were tried for
+// in order, while it matches another row and fewer than `attempts_per_row` draws were made for
 // it in this pass, it draws a row s = below(count) and a list c = below(number of lists) and
-// swaps the two rows' entries in column c (nothing to try when s = r or the entries are equal);
-// the swap is undone when the rows then hold fewer distinct combinations than before.
+// swaps the two rows' entries in column c (a draw with s = r or equal entries does nothing); the
+// swap is undone when the rows then hold fewer distinct combinations than before.
 // Distinctness wins over balance: afterwards every row that still repeats an earlier one is
 // replaced, in order, by a combination drawn digit by digit (below(L) for each list in order),
 // drawn again until it is not yet held. Each replaced row moves a list's counts by at most one.
