@@ -6,6 +6,7 @@
 
 #include "common/utf8.h"
 #include "json/json_members.h"
+#include "native_runner/digit_rows.h"
 #include "platform/file_system.h"
 
 namespace native_runner {
@@ -130,40 +131,60 @@ common::Result<std::uint64_t> count_combinations(const std::vector<ParameterList
   return count;
 }
 
-CombinationOdometer::CombinationOdometer(const std::vector<ParameterList>& lists)
-    : lists_(lists), positions_(lists.size(), 0), has_current_(true) {
-  for (const auto& list : lists_) {
-    if (list.values.empty()) has_current_ = false;
-  }
+std::vector<std::uint64_t> list_lengths(const std::vector<ParameterList>& lists) {
+  std::vector<std::uint64_t> lengths;
+  lengths.reserve(lists.size());
+  for (const auto& list : lists) lengths.push_back(list.values.size());
+  return lengths;
 }
 
-std::vector<std::string_view> CombinationOdometer::current() const {
+std::vector<std::string_view> values_at(const std::vector<ParameterList>& lists,
+                                        std::span<const std::uint64_t> digits) {
   std::vector<std::string_view> values;
-  if (!has_current_) return values;
-  values.reserve(lists_.size());
-  for (std::size_t i = 0; i < lists_.size(); ++i) {
-    values.emplace_back(lists_[i].values[positions_[i]]);
+  values.reserve(lists.size());
+  for (std::size_t i = 0; i < lists.size(); ++i) {
+    values.emplace_back(lists[i].values[static_cast<std::size_t>(digits[i])]);
   }
   return values;
 }
 
+CombinationOdometer::CombinationOdometer(const std::vector<ParameterList>& lists)
+    : lists_(lists),
+      lengths_(list_lengths(lists)),
+      positions_(lists.size(), 0),
+      has_current_(true) {
+  for (std::uint64_t length : lengths_) {
+    if (length == 0) has_current_ = false;
+  }
+}
+
+std::vector<std::string_view> CombinationOdometer::current() const {
+  if (!has_current_) return {};
+  return values_at(lists_, positions_);
+}
+
 bool CombinationOdometer::advance() {
   if (!has_current_) return false;
-  for (std::size_t i = lists_.size(); i-- > 0;) {
-    if (++positions_[i] < lists_[i].values.size()) return true;
-    positions_[i] = 0;
-  }
-  // Every wheel wrapped round (or there were none): the last combination has been seen.
-  has_current_ = false;
-  return false;
+  // Once every wheel has wrapped round (or there were none) the last combination has been seen.
+  has_current_ = next_digits(positions_, lengths_);
+  return has_current_;
 }
 
 std::string model_name(std::string_view group, std::uint64_t index) {
   return std::string(group) + "_" + std::to_string(index);
 }
 
+std::string model_name(std::string_view group, const common::BigCount& index) {
+  return std::string(group) + "_" + index.decimal();
+}
+
 std::string result_directory_name(std::string_view config_name, std::string_view group,
                                   std::uint64_t index) {
+  return "result_" + std::string(config_name) + "_" + model_name(group, index);
+}
+
+std::string result_directory_name(std::string_view config_name, std::string_view group,
+                                  const common::BigCount& index) {
   return "result_" + std::string(config_name) + "_" + model_name(group, index);
 }
 
