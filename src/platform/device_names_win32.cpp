@@ -1,5 +1,4 @@
 #include <array>
-#include <cctype>
 
 #include "platform/device_names.h"
 
@@ -9,9 +8,12 @@ namespace {
 constexpr std::array<std::string_view, 4> kDevices{"CON", "PRN", "AUX", "NUL"};
 constexpr std::array<std::string_view, 2> kNumberedDevices{"COM", "LPT"};
 
+// ASCII only: the device names are, and a byte of a UTF-8 sequence must stay as it is.
 std::string upper(std::string_view text) {
   std::string result(text);
-  for (char& c : result) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : result) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
   return result;
 }
 
