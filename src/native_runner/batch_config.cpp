@@ -6,7 +6,9 @@
 
 #include "common/utf8.h"
 #include "json/json_members.h"
+#include "model_editing/zone_allocation.h"
 #include "native_runner/digit_rows.h"
+#include "platform/device_names.h"
 #include "platform/file_system.h"
 
 namespace native_runner {
@@ -31,6 +33,47 @@ common::Result<void> check_group_name(std::string_view group) {
   if (file.has_root_path() || file.has_parent_path()) {
     return common::fail("group '" + std::string(group) +
                         "': the name must be a plain file name, without a directory or drive part");
+  }
+  return {};
+}
+
+// On Windows such a name opens a device instead of the variant or parameter file, and the
+// system's "Access denied" would not say why; it is refused before the group writes anything.
+common::Result<void> check_not_a_device(std::string_view group, std::string_view what,
+                                        std::string_view name, std::string_view where = {}) {
+  const auto device = platform::device_name(name);
+  if (!device) return {};
+  return common::fail("group '" + std::string(group) + "': " + std::string(what) + " '" +
+                      std::string(name) + "'" + std::string(where) + " is the device name " +
+                      *device + " on Windows, which no file can have; rename it");
+}
+
+// Every name of the group that becomes a file or folder name on the way to a variant.
+common::Result<void> check_file_names(const Group& group) {
+  const std::string_view name = group.name;
+  if (auto checked = check_not_a_device(name, "the group name", name); !checked) return checked;
+  if (auto checked = check_not_a_device(name, "the base model", group.base_model_name); !checked) {
+    return checked;
+  }
+  if (const std::string* weather = json_text::find_first_string(*group.object, "weather_files")) {
+    if (auto checked = check_not_a_device(name, "the weather name", *weather); !checked) {
+      return checked;
+    }
+  }
+  for (const ParameterList& list : group.parameters) {
+    for (const std::string& value : list.values) {
+      const std::string what = "the \"" + list.key + "\" value";
+      if (auto checked = check_not_a_device(name, what, value); !checked) return checked;
+    }
+  }
+  if (!group.zone_allocations) return {};
+  for (const auto& allocation : model_editing::list_zone_allocations(*group.zone_allocations)) {
+    if (!model_editing::allocation_folder(allocation.key)) continue;  // a text, not a file
+    const std::string what = "the \"" + allocation.key + "\" allocation";
+    const std::string where = " (zone '" + allocation.zone + "')";
+    if (auto checked = check_not_a_device(name, what, allocation.name, where); !checked) {
+      return checked;
+    }
   }
   return {};
 }
@@ -88,6 +131,7 @@ common::Result<Group> read_group(std::string_view name, const Json& object) {
     if (!list) return std::unexpected(list.error());
     group.parameters.push_back(std::move(*list));
   }
+  if (auto checked = check_file_names(group); !checked) return std::unexpected(checked.error());
   return group;
 }
 

@@ -37,7 +37,9 @@ std::vector<std::pair<std::string, const Json*>> group_members(const Json& confi
 
 // Reads one group. Fails, naming the group and the member, when "base_json" is not an array
 // whose first element is a string, or a parameter list holds a value that is not a string; and,
-// naming the group, when its name has a directory or drive part (it names the variant file).
+// naming the group, when its name has a directory or drive part (it names the variant file);
+// and, naming the group and the name, when the group name, the base model, the weather name, a
+// parameter value or a zone allocation's file is a name this system reserves for a device.
 common::Result<Group> read_group(std::string_view name, const Json& object);
 
 // Every combination of one value per list, first list slowest; an empty list gives none, no
