@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +15,25 @@ namespace platform {
 
 // Reads the whole file as bytes.
 common::Result<std::string> read_file(const std::filesystem::path& path);
+
+// Which file a path led to when it was opened: while a file exists, no other file on the system has
+// the same numbers (device and inode on POSIX, volume serial and file index on Windows).
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t file = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+struct FileTail {
+  std::optional<FileIdentity> identity;  // none where the file system gives no stable number
+  std::string bytes;                     // from the offset asked for to the end of the file
+};
+
+// Opens the file for reading only, as read_file does, and reads it from byte `offset` to its end,
+// or `max_bytes` of it (nothing when the file is shorter). A watcher that keeps how far it has
+// read can tell from the identity whether the path still names the file it was reading.
+common::Result<FileTail> read_file_from(const std::filesystem::path& path, std::uint64_t offset,
+                                        std::size_t max_bytes = SIZE_MAX);
 
 // Creates or truncates the file and writes `contents` in place. Watchers may read the file while
 // it is written (read, write and delete sharing on Windows).

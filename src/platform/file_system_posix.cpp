@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 
@@ -49,7 +50,8 @@ constexpr std::size_t kReadChunk = 1 << 16;
 // them first where the library allows it.
 void resize_for_overwrite(std::string& text, std::size_t size) {
 #if defined(__cpp_lib_string_resize_and_overwrite)
-  text.resize_and_overwrite(size, [](char*, std::size_t n) { return n; });
+  // The size asked for, not the one passed in: libstdc++ 12 passes the grown capacity.
+  text.resize_and_overwrite(size, [size](char*, std::size_t) { return size; });
 #else
   text.resize(size);
 #endif
@@ -104,6 +106,41 @@ common::Result<std::string> read_file(const std::filesystem::path& path) {
   }
   contents.resize(used);
   return contents;
+}
+
+common::Result<FileTail> read_file_from(const std::filesystem::path& path, std::uint64_t offset,
+                                        std::size_t max_bytes) {
+  auto file = open_file(path, O_RDONLY);
+  if (!file) return std::unexpected(file.error());
+  struct stat info {};
+  if (::fstat(file->get(), &info) != 0) return std::unexpected(os_error(errno));
+  FileTail tail;
+  tail.identity = FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                               static_cast<std::uint64_t>(info.st_ino)};
+  const auto size = static_cast<std::uint64_t>(std::max<off_t>(info.st_size, 0));
+  // Sized from what the file holds now, plus one byte so that the second read already reports
+  // the end; what is appended meanwhile is still read.
+  const std::uint64_t expected = size > offset ? size - offset + 1 : kReadChunk;
+  resize_for_overwrite(tail.bytes, static_cast<std::size_t>(std::min<std::uint64_t>(
+                                       std::max<std::size_t>(max_bytes, 1), expected)));
+  std::size_t used = 0;
+  auto at = static_cast<off_t>(offset);
+  while (used < max_bytes) {
+    if (used == tail.bytes.size()) {
+      resize_for_overwrite(tail.bytes, std::min(max_bytes, 2 * used));
+    }
+    const ssize_t got =
+        ::pread(file->get(), tail.bytes.data() + used, tail.bytes.size() - used, at);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return std::unexpected(os_error(errno));
+    }
+    if (got == 0) break;
+    used += static_cast<std::size_t>(got);
+    at += got;
+  }
+  tail.bytes.resize(used);
+  return tail;
 }
 
 // Truncating a file to nothing makes ext4 start writing its old contents to disk at close (its

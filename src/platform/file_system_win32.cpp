@@ -83,6 +83,38 @@ common::Result<std::string> read_file(const std::filesystem::path& path) {
   }
 }
 
+common::Result<FileTail> read_file_from(const std::filesystem::path& path, std::uint64_t offset,
+                                        std::size_t max_bytes) {
+  auto handle = open(path, GENERIC_READ, OPEN_EXISTING);
+  if (!handle) return std::unexpected(handle.error());
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle->get(), &info)) return std::unexpected(last_error());
+  FileTail tail;
+  const std::uint64_t index =
+      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  // File systems without file numbers report zeros.
+  if (index != 0 || info.dwVolumeSerialNumber != 0) {
+    tail.identity = FileIdentity{info.dwVolumeSerialNumber, index};
+  }
+  LARGE_INTEGER start{};
+  start.QuadPart = static_cast<LONGLONG>(offset);
+  if (!SetFilePointerEx(handle->get(), start, nullptr, FILE_BEGIN)) {
+    return std::unexpected(last_error());
+  }
+  char buffer[64 * 1024];
+  while (tail.bytes.size() < max_bytes) {
+    const auto wanted =
+        static_cast<DWORD>(std::min<std::size_t>(sizeof buffer, max_bytes - tail.bytes.size()));
+    DWORD read = 0;
+    if (!ReadFile(handle->get(), buffer, wanted, &read, nullptr)) {
+      return std::unexpected(last_error());
+    }
+    if (read == 0) break;
+    tail.bytes.append(buffer, read);
+  }
+  return tail;
+}
+
 common::Result<void> write_file(const std::filesystem::path& path, std::string_view contents) {
   auto handle = open(path, GENERIC_WRITE, CREATE_ALWAYS);
   if (!handle) return std::unexpected(handle.error());

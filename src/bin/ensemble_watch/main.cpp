@@ -109,13 +109,17 @@ int run_once(const batch_watch::WatchOptions& options, const std::filesystem::pa
     std::cerr << "[ensemble_watch] No such directory: " << options.output_dir << '\n';
     return kUsageOrReadError;
   }
-  const BatchSummary summary = batch_watch::read_batch(dir, options.output_dir);
+  batch_watch::BatchReader reader(dir, options.output_dir);
+  const BatchSummary& summary = reader.read(options.json || options.report
+                                                ? batch_watch::SummaryDetail::Cells
+                                                : batch_watch::SummaryDetail::Counts);
   if (summary.job_ids.empty()) {
     std::cerr << "[ensemble_watch] No batch records in " << options.output_dir << '\n';
     return kUsageOrReadError;
   }
   if (options.json) {
-    std::cout << batch_watch::summary_to_json(summary) << std::flush;
+    batch_watch::write_summary_json(summary, std::cout);
+    std::cout << std::flush;
   } else {
     const bool terminal = platform::stdout_is_terminal() && platform::enable_terminal_sequences();
     if (terminal) {
@@ -148,12 +152,14 @@ int run_live(const batch_watch::WatchOptions& options, const std::filesystem::pa
   const bool terminal = platform::stdout_is_terminal() && platform::enable_terminal_sequences();
   Printer printer(terminal, wants_colour(terminal));
   batch_watch::EndConfirmation end;
-  BatchSummary summary;
+  batch_watch::BatchReader reader(dir, options.output_dir);
   bool interrupted = false;
+  int status = kNotEnded;
   for (;;) {
-    summary = batch_watch::read_batch(dir, options.output_dir);
+    const BatchSummary& summary = reader.read();
     const bool over = end.confirm(summary);
     printer.show(summary);
+    status = exit_status(summary);
     if (over) break;
     if (!sleep_one_tick()) {
       interrupted = true;
@@ -161,9 +167,11 @@ int run_live(const batch_watch::WatchOptions& options, const std::filesystem::pa
     }
   }
   printer.finish();
-  const bool reported = write_report(options, summary);
+  // Only the report lists every combination; the ticks before it needed the counts alone.
+  const bool reported =
+      !options.report || write_report(options, reader.read(batch_watch::SummaryDetail::Cells));
   if (interrupted) return kInterrupted;
-  return reported ? exit_status(summary) : kUsageOrReadError;
+  return reported ? status : kUsageOrReadError;
 }
 
 }  // namespace
