@@ -26,6 +26,11 @@ constexpr NamePattern kErrors = {"batch_errors_", ".jsonl"};
 // the same step as the listing would not change it.
 constexpr auto kTimeResolution = std::chrono::seconds(3);
 
+// Once listing the output directory takes longer than this, the next listing waits this many
+// times as long as the last one took.
+constexpr auto kQuickListing = std::chrono::milliseconds(10);
+constexpr int kListingShare = 50;
+
 void collect_ids(const fs::path& folder, std::span<const NamePattern> patterns,
                  std::vector<std::string>& ids) {
   std::error_code error;
@@ -48,12 +53,18 @@ std::vector<std::string> JobIdScanner::scan(const fs::path& output_dir) {
   std::error_code error;
   const auto now = fs::file_time_type::clock::now();
   const auto changed_at = fs::last_write_time(output_dir, error);
-  if (error || !listed_at_ || *listed_at_ != changed_at || !settled_) {
+  const bool changed = error || !listed_at_ || *listed_at_ != changed_at || !settled_;
+  if (changed && std::chrono::steady_clock::now() >= next_listing_) {
+    const auto started = std::chrono::steady_clock::now();
     top_level_ids_.clear();
     collect_ids(output_dir, kTopLevel, top_level_ids_);
     listed_at_.reset();
     if (!error) listed_at_ = changed_at;
     settled_ = !error && now - changed_at > kTimeResolution;
+    const auto finished = std::chrono::steady_clock::now();
+    if (finished - started > kQuickListing) {
+      next_listing_ = finished + kListingShare * (finished - started);
+    }
   }
   std::vector<std::string> ids = top_level_ids_;
   collect_ids(output_dir / "logs" / "processing", std::span(&kProcessing, 1), ids);

@@ -89,6 +89,8 @@ TEST(FoldJob, FoldsTheLatestBatchIntoOutcomes) {
       {"resumed and written combinations", start + event(1, "RESUME_SKIP", "g_0", 0, 3) +
            event(1, "MODEL_START", "h_0", 0, 1) + event(1, "JSON_ONLY_SKIP", "h_0", 0, 1), "",
        "", "", "running json g_0:resumed h_0:written [g=3] [h=1] errors=0"},
+      {"an outcome in the processing log stands over one in the error log", start + g0 + g0_ok,
+       error(6, "SIMULATION_FAILED", "g_0", 0, 3), "", "", "failed g_0:succeeded/4s [g=3] errors=1"},
       {"a merge failure ends the batch", start + g0, error(1, "MERGE_FAILED", "g_0", 0, 3), "", "",
        "failed g_0:failed/0s [g=3] errors=1"},
       {"only the latest batch counts",
