@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,6 +48,27 @@ common::Result<void> create_new_file(const std::filesystem::path& path, std::str
 // Writes `contents` to a temporary file beside `path` and renames it over `path`, so an existing
 // file survives any failed write. The temporary file is removed on failure.
 common::Result<void> replace_file(const std::filesystem::path& path, std::string_view contents);
+
+// A file written in pieces that replaces `path` only once whole, for texts too large to hold at
+// once: the pieces go to a temporary file beside it (made as replace_file makes its own), which
+// commit() renames over `path`. Abandoned (destroyed before a commit), the temporary is removed
+// and an existing file stays as it was.
+class FileReplacement {
+ public:
+  static common::Result<FileReplacement> begin(const std::filesystem::path& path);
+  FileReplacement(FileReplacement&& other) noexcept;
+  FileReplacement& operator=(FileReplacement&& other) noexcept;
+  ~FileReplacement();
+
+  common::Result<void> write(std::string_view piece);
+  // Closes and renames; the object is done with either way.
+  common::Result<void> commit();
+
+ private:
+  struct Open;
+  explicit FileReplacement(std::unique_ptr<Open> open);
+  std::unique_ptr<Open> open_;
+};
 
 // Opens the file in append mode (created when absent, never truncated), writes `contents` at the
 // end in one call and closes it. Shared for reading, writing and deleting on Windows. When the

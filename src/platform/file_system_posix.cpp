@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <utility>
 
 #include "platform/file_system.h"
 
@@ -21,6 +22,7 @@ class FileDescriptor {
   }
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
   int get() const { return fd_; }
   // Closes now and reports a failure (a delayed write error surfaces here on some systems).
   bool close_checked() {
@@ -76,6 +78,14 @@ common::Result<void> write_and_close(const std::filesystem::path& path, int flag
   if (auto written = write_all(file->get(), contents); !written) return written;
   if (!file->close_checked()) return std::unexpected(os_error(errno));
   return {};
+}
+
+// A name beside `path` that no other write, in this process or another, uses at the same time.
+std::filesystem::path temporary_beside(const std::filesystem::path& path) {
+  static std::atomic<unsigned> counter{0};
+  auto temporary = path;
+  temporary += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  return temporary;
 }
 
 }  // namespace
@@ -186,10 +196,44 @@ common::Result<void> create_new_file(const std::filesystem::path& path, std::str
   return write_and_close(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, contents, 0600);
 }
 
+struct FileReplacement::Open {
+  FileDescriptor file;
+  std::filesystem::path temporary;
+  std::filesystem::path target;
+};
+
+FileReplacement::FileReplacement(std::unique_ptr<Open> open) : open_(std::move(open)) {}
+FileReplacement::FileReplacement(FileReplacement&& other) noexcept = default;
+FileReplacement& FileReplacement::operator=(FileReplacement&& other) noexcept = default;
+
+FileReplacement::~FileReplacement() {
+  if (open_) ::unlink(open_->temporary.c_str());
+}
+
+common::Result<FileReplacement> FileReplacement::begin(const std::filesystem::path& path) {
+  auto temporary = temporary_beside(path);
+  auto file = open_file(temporary, O_WRONLY | O_CREAT | O_EXCL);
+  if (!file) return std::unexpected(file.error());
+  return FileReplacement(std::unique_ptr<Open>(new Open{std::move(*file), temporary, path}));
+}
+
+common::Result<void> FileReplacement::write(std::string_view piece) {
+  return write_all(open_->file.get(), piece);
+}
+
+common::Result<void> FileReplacement::commit() {
+  const std::unique_ptr<Open> open = std::move(open_);
+  common::Result<void> outcome;
+  if (!open->file.close_checked()) outcome = std::unexpected(os_error(errno));
+  if (outcome && ::rename(open->temporary.c_str(), open->target.c_str()) != 0) {
+    outcome = std::unexpected(os_error(errno));
+  }
+  if (!outcome) ::unlink(open->temporary.c_str());
+  return outcome;
+}
+
 common::Result<void> replace_file(const std::filesystem::path& path, std::string_view contents) {
-  static std::atomic<unsigned> counter{0};
-  auto temporary = path;
-  temporary += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  const auto temporary = temporary_beside(path);
   auto file = open_file(temporary, O_WRONLY | O_CREAT | O_EXCL);
   if (!file) return std::unexpected(file.error());
   // No fsync: the rename already keeps the old file through a failed or interrupted write, which

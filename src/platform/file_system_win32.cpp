@@ -142,6 +142,45 @@ common::Result<void> append_to_file(const std::filesystem::path& path, std::stri
   return written;
 }
 
+struct FileReplacement::Open {
+  UniqueHandle handle;
+  std::filesystem::path temporary;
+  std::filesystem::path target;
+};
+
+FileReplacement::FileReplacement(std::unique_ptr<Open> open) : open_(std::move(open)) {}
+FileReplacement::FileReplacement(FileReplacement&& other) noexcept = default;
+FileReplacement& FileReplacement::operator=(FileReplacement&& other) noexcept = default;
+
+FileReplacement::~FileReplacement() {
+  if (!open_) return;
+  open_->handle.reset();
+  DeleteFileW(open_->temporary.wstring().c_str());
+}
+
+common::Result<FileReplacement> FileReplacement::begin(const std::filesystem::path& path) {
+  auto temporary = temp_sibling(path);
+  auto handle = open(temporary, GENERIC_WRITE, CREATE_NEW);
+  if (!handle) return std::unexpected(handle.error());
+  return FileReplacement(std::unique_ptr<Open>(new Open{std::move(*handle), temporary, path}));
+}
+
+common::Result<void> FileReplacement::write(std::string_view piece) {
+  return write_all(open_->handle.get(), piece);
+}
+
+common::Result<void> FileReplacement::commit() {
+  const std::unique_ptr<Open> open = std::move(open_);
+  open->handle.reset();
+  if (!MoveFileExW(open->temporary.wstring().c_str(), open->target.wstring().c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const common::Error error = last_error();
+    DeleteFileW(open->temporary.wstring().c_str());
+    return std::unexpected(error);
+  }
+  return {};
+}
+
 common::Result<void> replace_file(const std::filesystem::path& path, std::string_view contents) {
   const auto temp = temp_sibling(path);
   // Created exclusively: a file of that name that someone else made is neither written through

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 
 #include "support/os_errors.h"
@@ -86,6 +87,30 @@ TEST(ReadFileFrom, ReadsFromAnOffsetAndNamesTheFile) {
   const auto missing = read_file_from(dir.path() / "missing", 0);
   ASSERT_FALSE(missing.has_value());
   EXPECT_EQ(missing.error().message, test_support::missing_file_error());
+}
+
+// A text written in pieces replaces the file only once committed; given up, it leaves the file
+// as it was and no temporary beside it.
+TEST(FileReplacement, ReplacesOnlyOnceCommitted) {
+  test_support::TempDir dir;
+  const fs::path page = dir.write("report.html", "old");
+  for (const bool commit : {false, true}) {
+    {
+      auto file = FileReplacement::begin(page);
+      ASSERT_TRUE(file.has_value()) << file.error().message;
+      ASSERT_TRUE(file->write("<p>new").has_value());
+      ASSERT_TRUE(file->write("</p>").has_value());
+      EXPECT_EQ(dir.read("report.html"), "old");
+      if (commit) {
+        ASSERT_TRUE(file->commit().has_value());
+      }
+    }
+    EXPECT_EQ(dir.read("report.html"), commit ? "<p>new</p>" : "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+  }
+  const auto missing = FileReplacement::begin(dir.path() / "no" / "report.html");
+  ASSERT_FALSE(missing.has_value());
+  EXPECT_EQ(missing.error().message, test_support::missing_folder_error());
 }
 
 }  // namespace

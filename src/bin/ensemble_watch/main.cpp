@@ -2,6 +2,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
+#include <ostream>
+#include <streambuf>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,10 +52,44 @@ int exit_status(const BatchSummary& summary) {
   return summary.ended() ? kEndedClean : kNotEnded;
 }
 
+// Hands the report to its file as it is made: a page of a million cells is never held whole. The
+// first failure stops the writing.
+class ReportBuffer : public std::streambuf {
+ public:
+  explicit ReportBuffer(platform::FileReplacement& file) : file_(file) {}
+  common::Result<void> outcome() const { return outcome_; }
+
+ protected:
+  std::streamsize xsputn(const char* text, std::streamsize size) override {
+    if (outcome_) outcome_ = file_.write(std::string_view(text, static_cast<std::size_t>(size)));
+    return size;
+  }
+  int_type overflow(int_type c) override {
+    if (c == traits_type::eof()) return traits_type::not_eof(c);
+    const char text = traits_type::to_char_type(c);
+    xsputn(&text, 1);
+    return c;
+  }
+
+ private:
+  platform::FileReplacement& file_;
+  common::Result<void> outcome_;
+};
+
+common::Result<void> write_report_file(const std::filesystem::path& path,
+                                       const BatchSummary& summary) {
+  auto file = platform::FileReplacement::begin(path);
+  if (!file) return std::unexpected(file.error());
+  ReportBuffer buffer(*file);
+  std::ostream page(&buffer);
+  batch_watch::write_html_report(summary, batch_watch::format_record_time(seconds_now()), page);
+  if (!buffer.outcome()) return buffer.outcome();
+  return file->commit();
+}
+
 bool write_report(const batch_watch::WatchOptions& options, const BatchSummary& summary) {
   if (!options.report) return true;
-  const std::string page = batch_watch::render_html_report(summary, batch_watch::format_record_time(seconds_now()));
-  if (auto written = platform::replace_file(platform::path_from_utf8(*options.report), page);
+  if (auto written = write_report_file(platform::path_from_utf8(*options.report), summary);
       !written) {
     std::cerr << "[ensemble_watch] Cannot write report " << *options.report << ": "
               << written.error().message << '\n';
