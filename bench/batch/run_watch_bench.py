@@ -5,7 +5,8 @@ Writes output directories of 10^4, 10^5 and 10^6 combinations with bench_make_wa
 records exactly as the batch writes them: a JSON-only batch, and a simulation batch where every
 50th run failed), then times `ensemble_watch --once` on each (wall and CPU time, medians) and reads its peak memory, for this
 build and, with --baseline, for another ensemble_watch alongside (the runs alternate). Then
-bench_watch_tick times one live tick with nothing new. Prints a Markdown table.
+bench_watch_tick times one live tick with nothing new, and one with a single new line (as while
+a batch runs). Prints a Markdown table.
 
 Usage: run_watch_bench.py [--build-dir DIR] [--work-dir DIR] [--sizes 10000,100000,1000000]
                           [--runs N] [--result-dirs] [--baseline OTHER_ENSEMBLE_WATCH]
@@ -86,8 +87,10 @@ def main():
                 peak = max(p for _, _, p in figures[name]) / 1024
                 print(f"| {shape} | {size:,} | {log_megabytes(directory):.0f} | {name} | "
                       f"{wall:.3f} | {cpu:.2f} | {peak:.1f} |", flush=True)
-            ticks.append((shape, size, subprocess.run([ticker, directory, "200"], check=True,
-                                                      capture_output=True, text=True).stdout))
+            for extra_tick in ([], ["--growing"]):  # the second one appends to the log
+                ticks.append((shape, size, subprocess.run(
+                    [ticker, directory, "200"] + extra_tick, check=True, capture_output=True,
+                    text=True).stdout))
             shutil.rmtree(directory, ignore_errors=True)
     print()
     for shape, size, line in ticks:
