@@ -73,7 +73,12 @@ void JobFold::start(const RecordFields& batch_start) {
 void JobFold::event(const RecordFields& record) {
   const std::uint64_t position = ++event_position_;
   ++record_count_;
-  const std::int64_t time = time_or_none(record.timestamp);
+  // Many lines in a row share their second.
+  if (record.timestamp != last_stamp_) {
+    last_stamp_.assign(record.timestamp);
+    last_time_ = time_or_none(record.timestamp);
+  }
+  const std::int64_t time = last_time_;
   if (time != kNoTime) last_event_time_ = std::max(last_event_time_.value_or(time), time);
   if (record.event_type == "BATCH_COMPLETE") {
     complete_ = true;

@@ -165,6 +165,8 @@ class JobFold {
   std::uint64_t event_position_ = 0;
   std::uint64_t error_seq_ = 0;
   std::optional<std::int64_t> last_event_time_;
+  std::string last_stamp_;  // of the latest event, and its time
+  std::int64_t last_time_ = kNoTime;
 
   std::deque<Record> records_;
   KeyIndex index_;
