@@ -10,18 +10,6 @@ namespace {
 
 using json_text::Json;
 
-std::string_view text_member(const Json& record, const char* key) {
-  const auto found = record.find(key);
-  if (found == record.end() || !found->is_string()) return {};
-  return *found->get_ptr<const Json::string_t*>();
-}
-
-std::optional<std::uint64_t> count_member(const Json& record, const char* key) {
-  const auto found = record.find(key);
-  if (found == record.end() || !found->is_number_unsigned()) return std::nullopt;
-  return found->get<std::uint64_t>();
-}
-
 std::int64_t time_or_none(std::string_view timestamp) {
   return parse_record_time(timestamp).value_or(kNoTime);
 }

@@ -139,6 +139,8 @@ class FlatScan {
   std::size_t at_ = 0;
 };
 
+}  // namespace
+
 std::string_view text_member(const Json& record, const char* key) {
   const auto found = record.find(key);
   if (found == record.end() || !found->is_string()) return {};
@@ -150,8 +152,6 @@ std::optional<std::uint64_t> count_member(const Json& record, const char* key) {
   if (found == record.end() || !found->is_number_unsigned()) return std::nullopt;
   return found->get<std::uint64_t>();
 }
-
-}  // namespace
 
 std::optional<RecordFields> RecordFieldReader::read(std::string_view line) {
   RecordFields fields;

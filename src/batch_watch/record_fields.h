@@ -35,4 +35,9 @@ class RecordFieldReader {
   json_text::Json fallback_;
 };
 
+// A member of a parsed record with the same meaning: the text, or empty when absent or of another
+// type; the number when a 64-bit unsigned integer.
+std::string_view text_member(const json_text::Json& record, const char* key);
+std::optional<std::uint64_t> count_member(const json_text::Json& record, const char* key);
+
 }  // namespace batch_watch

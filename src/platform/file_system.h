@@ -56,18 +56,16 @@ common::Result<void> replace_file(const std::filesystem::path& path, std::string
 class FileReplacement {
  public:
   static common::Result<FileReplacement> begin(const std::filesystem::path& path);
-  FileReplacement(FileReplacement&& other) noexcept;
-  FileReplacement& operator=(FileReplacement&& other) noexcept;
-  ~FileReplacement();
 
   common::Result<void> write(std::string_view piece);
   // Closes and renames; the object is done with either way.
   common::Result<void> commit();
 
  private:
-  struct Open;
-  explicit FileReplacement(std::unique_ptr<Open> open);
-  std::unique_ptr<Open> open_;
+  struct Open;  // the system's handle and the two paths
+  static void abandon(Open* open);  // closes, removes the temporary, deletes
+  explicit FileReplacement(Open* open) : open_(open, &abandon) {}
+  std::unique_ptr<Open, void (*)(Open*)> open_;
 };
 
 // Opens the file in append mode (created when absent, never truncated), writes `contents` at the

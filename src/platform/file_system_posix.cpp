@@ -202,19 +202,16 @@ struct FileReplacement::Open {
   std::filesystem::path target;
 };
 
-FileReplacement::FileReplacement(std::unique_ptr<Open> open) : open_(std::move(open)) {}
-FileReplacement::FileReplacement(FileReplacement&& other) noexcept = default;
-FileReplacement& FileReplacement::operator=(FileReplacement&& other) noexcept = default;
-
-FileReplacement::~FileReplacement() {
-  if (open_) ::unlink(open_->temporary.c_str());
+void FileReplacement::abandon(Open* open) {
+  ::unlink(open->temporary.c_str());
+  delete open;
 }
 
 common::Result<FileReplacement> FileReplacement::begin(const std::filesystem::path& path) {
   auto temporary = temporary_beside(path);
   auto file = open_file(temporary, O_WRONLY | O_CREAT | O_EXCL);
   if (!file) return std::unexpected(file.error());
-  return FileReplacement(std::unique_ptr<Open>(new Open{std::move(*file), temporary, path}));
+  return FileReplacement(new Open{std::move(*file), temporary, path});
 }
 
 common::Result<void> FileReplacement::write(std::string_view piece) {
@@ -222,7 +219,7 @@ common::Result<void> FileReplacement::write(std::string_view piece) {
 }
 
 common::Result<void> FileReplacement::commit() {
-  const std::unique_ptr<Open> open = std::move(open_);
+  const std::unique_ptr<Open> open(open_.release());
   common::Result<void> outcome;
   if (!open->file.close_checked()) outcome = std::unexpected(os_error(errno));
   if (outcome && ::rename(open->temporary.c_str(), open->target.c_str()) != 0) {

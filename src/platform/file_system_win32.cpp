@@ -148,21 +148,17 @@ struct FileReplacement::Open {
   std::filesystem::path target;
 };
 
-FileReplacement::FileReplacement(std::unique_ptr<Open> open) : open_(std::move(open)) {}
-FileReplacement::FileReplacement(FileReplacement&& other) noexcept = default;
-FileReplacement& FileReplacement::operator=(FileReplacement&& other) noexcept = default;
-
-FileReplacement::~FileReplacement() {
-  if (!open_) return;
-  open_->handle.reset();
-  DeleteFileW(open_->temporary.wstring().c_str());
+void FileReplacement::abandon(Open* open) {
+  open->handle.reset();
+  DeleteFileW(open->temporary.wstring().c_str());
+  delete open;
 }
 
 common::Result<FileReplacement> FileReplacement::begin(const std::filesystem::path& path) {
   auto temporary = temp_sibling(path);
   auto handle = open(temporary, GENERIC_WRITE, CREATE_NEW);
   if (!handle) return std::unexpected(handle.error());
-  return FileReplacement(std::unique_ptr<Open>(new Open{std::move(*handle), temporary, path}));
+  return FileReplacement(new Open{std::move(*handle), temporary, path});
 }
 
 common::Result<void> FileReplacement::write(std::string_view piece) {
@@ -170,7 +166,7 @@ common::Result<void> FileReplacement::write(std::string_view piece) {
 }
 
 common::Result<void> FileReplacement::commit() {
-  const std::unique_ptr<Open> open = std::move(open_);
+  const std::unique_ptr<Open> open(open_.release());
   open->handle.reset();
   if (!MoveFileExW(open->temporary.wstring().c_str(), open->target.wstring().c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
