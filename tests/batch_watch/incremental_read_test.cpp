@@ -12,6 +12,7 @@
 #include "batch_watch/html_report.h"
 #include "batch_watch/live_view.h"
 #include "batch_watch/summary_json.h"
+#include "platform/file_system.h"
 #include "support/batch_records.h"
 #include "support/temp_dir.h"
 
@@ -164,9 +165,7 @@ class JobFiles {
     if (ends.size() < 2) return;
     text.resize(ends[rng() % (ends.size() - 1)]);
     if (replace) {
-      const fs::path fresh = paths_[log].string() + ".new";
-      overwrite(fresh, text);
-      fs::rename(fresh, paths_[log]);
+      ASSERT_TRUE(platform::replace_file(paths_[log], text).has_value());
     } else {
       overwrite(paths_[log], text);
     }
