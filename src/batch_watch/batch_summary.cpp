@@ -7,6 +7,9 @@
 #include "batch_watch/shard_jobs.h"
 
 namespace batch_watch {
+
+static_assert(sizeof(Cell) <= 24, "a cell per combination stays small");
+
 namespace {
 
 std::uint64_t add_saturating(std::uint64_t a, std::uint64_t b) {

@@ -124,6 +124,7 @@ class JobFold {
     std::uint8_t flags = 0;
   };
   static constexpr std::uint8_t kWide = 1, kBare = 2, kFromEvents = 4, kHasErrors = 8;
+  static_assert(sizeof(Record) <= 40, "a record per combination stays small");
 
   struct ErrorMarks {
     std::uint64_t first_seq = UINT64_MAX;  // first accepted error naming the combination
