@@ -24,17 +24,16 @@ std::string_view snapshot_group(const Json& snapshot) {
   const std::string_view status = text_member(snapshot, "status_message");
   if (status != "Processing model" && !status.starts_with("Parameter file")) return name;
   const auto current = count_member(snapshot, "current_combination");
-  if (!current) {
-    // Beyond 64 bits the position is no whole number to the reader; the name still ends in it.
-    const auto suffix = split_model_name(name);
-    return suffix ? suffix->group : name;
+  if (current && *current > 0) {
+    const std::string suffix = "_" + std::to_string(*current - 1);
+    if (name.size() > suffix.size() && name.ends_with(suffix)) {
+      return name.substr(0, name.size() - suffix.size());
+    }
   }
-  if (*current == 0) return name;
-  const std::string suffix = "_" + std::to_string(*current - 1);
-  if (name.size() > suffix.size() && name.ends_with(suffix)) {
-    return name.substr(0, name.size() - suffix.size());
-  }
-  return name;
+  // A sample's position is not its index, and beyond 64 bits no whole number to the reader;
+  // the name still ends in the index.
+  const auto suffix = split_model_name(name);
+  return suffix ? suffix->group : name;
 }
 
 }  // namespace

@@ -120,7 +120,8 @@ TEST(FoldJob, FoldsTheLatestBatchIntoOutcomes) {
            event(1, "MODEL_START", "h_x_987654321098", 987654321098, 1'000'000'000'000) +
            event(2, "JSON_ONLY_SKIP", "h_x_987654321098", 987654321098, 1'000'000'000'000) +
            wide(event(2, "MODEL_START", "h_x_12345678901234567890123"), "12345678901234567890123"),
-       "", progress(2, 0, 1'000'000'000'000, "h_x", "Starting batch processing"), "",
+       // The snapshot counts through the sample; the name gives the group.
+       "", progress(2, 2, 1'000'000'000'000, "h_x_987654321098", "Processing model"), "",
        "running json h_x_987654321098:written h_x_12345678901234567890123:running [h_x sample=3] "
        "errors=0"},
       {"a snapshot from an earlier batch, or half written, adds nothing",
