@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <fmt/format.h>
 
+#include <sstream>
+
 #include "batch_watch/record_time.h"
 
 namespace batch_watch {
 namespace {
 
 constexpr int kHistogramBins = 10;
+constexpr std::size_t kFlushAt = 1 << 20;
 constexpr int kChartWidth = 600;
 constexpr int kChartHeight = 160;
 
@@ -58,33 +61,42 @@ std::string totals_table(const BatchSummary& summary) {
   return "<table id=\"totals\">\n" + rows + "</table>\n";
 }
 
-std::string cell_title(const Combination& c) {
-  std::string title = c.model_name + " - " + outcome_name(c.outcome);
-  if (auto duration = c.duration()) title += " - " + format_span(*duration);
+std::string cell_title(const GroupCells& group, const Cell& cell) {
+  std::string title = model_name(group, cell) + " - " + outcome_name(cell.outcome);
+  if (cell.duration != kNoTime) title += " - " + format_span(cell.duration);
   return title;
 }
 
-std::string group_sections(const BatchSummary& summary) {
-  std::string out = "<div class=\"legend\">";
+// Written out as they are made: a million cells are a large page.
+void group_sections(const BatchSummary& summary, std::string& out, std::ostream& stream) {
+  out += "<div class=\"legend\">";
   for (Outcome outcome : kLegend) {
     out += fmt::format("<span><i class=\"{0}\"></i>{0}</span>", outcome_name(outcome));
   }
   out += "</div>\n";
   for (const GroupCells& group : summary.groups) {
-    std::uint64_t done = 0;
-    for (const Combination& c : group.cells) {
-      done += c.outcome != Outcome::Pending && c.outcome != Outcome::Running;
-    }
-    out += fmt::format("<section class=\"group\" data-group=\"{0}\">\n<h2>{0} ({1}/{2})</h2>\n"
+    out += fmt::format("<section class=\"group\" data-group=\"{0}\">\n<h2>{0} ({1}/{2}{3})</h2>\n"
                        "<div class=\"cells\">\n",
-                       escape_html(group.group), done, group.total);
-    for (const Combination& c : group.cells) {
-      out += fmt::format("<div class=\"cell {}\" title=\"{}\"></div>\n", outcome_name(c.outcome),
-                         escape_html(cell_title(c)));
+                       escape_html(group.group), group.done, group.total,
+                       group.sampled ? ", sampled" : "");
+    const auto put = [&](std::string_view outcome, const std::string& title) {
+      out += fmt::format("<div class=\"cell {}\" title=\"{}\"></div>\n", outcome,
+                         escape_html(title));
+      if (out.size() < kFlushAt) return;
+      stream << out;
+      out.clear();
+    };
+    for_each_cell(group, [&](const Cell& cell) {
+      put(outcome_name(cell.outcome), cell_title(group, cell));
+    });
+    out += "</div>\n";
+    if (group.unlisted() > 0) {
+      out += fmt::format("<p class=\"unlisted\">and {} more {}combinations, pending: no record "
+                         "named them yet</p>\n",
+                         group.unlisted(), group.sampled ? "sampled " : "");
     }
-    out += "</div>\n</section>\n";
+    out += "</section>\n";
   }
-  return out;
 }
 
 std::string histogram(const std::vector<std::int64_t>& durations) {
@@ -151,7 +163,8 @@ std::string escape_html(std::string_view text) {
   return out;
 }
 
-std::string render_html_report(const BatchSummary& summary, const std::string& generated_at) {
+void write_html_report(const BatchSummary& summary, const std::string& generated_at,
+                       std::ostream& stream) {
   const std::string state = batch_state_name(summary.state);
   std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
   page += "<title>Batch report: " + escape_html(summary.output_dir) + "</title>\n";
@@ -163,10 +176,17 @@ std::string render_html_report(const BatchSummary& summary, const std::string& g
   page += "<p>Generated " + escape_html(generated_at) + " from " +
           std::to_string(summary.job_ids.size()) + " job(s).</p>\n";
   page += "<h2>Totals</h2>\n" + totals_table(summary);
-  page += "<h2>Combinations</h2>\n" + group_sections(summary);
+  page += "<h2>Combinations</h2>\n";
+  group_sections(summary, page, stream);
   page += "<h2>Simulation durations</h2>\n" + histogram(summary.durations);
   page += "<h2>Errors</h2>\n" + error_table(summary);
-  return page + "</body>\n</html>\n";
+  stream << page << "</body>\n</html>\n";
+}
+
+std::string render_html_report(const BatchSummary& summary, const std::string& generated_at) {
+  std::ostringstream page;
+  write_html_report(summary, generated_at, page);
+  return page.str();
 }
 
 }  // namespace batch_watch

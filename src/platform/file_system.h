@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +17,25 @@ namespace platform {
 // Reads the whole file as bytes.
 common::Result<std::string> read_file(const std::filesystem::path& path);
 
+// Which file a path led to when it was opened: while a file exists, no other file on the system has
+// the same numbers (device and inode on POSIX, volume serial and file index on Windows).
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t file = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+struct FileTail {
+  std::optional<FileIdentity> identity;  // none where the file system gives no stable number
+  std::string bytes;                     // from the offset asked for to the end of the file
+};
+
+// Opens the file for reading only, as read_file does, and reads it from byte `offset` to its end,
+// or `max_bytes` of it (nothing when the file is shorter). A watcher that keeps how far it has
+// read can tell from the identity whether the path still names the file it was reading.
+common::Result<FileTail> read_file_from(const std::filesystem::path& path, std::uint64_t offset,
+                                        std::size_t max_bytes = SIZE_MAX);
+
 // Creates or truncates the file and writes `contents` in place. Watchers may read the file while
 // it is written (read, write and delete sharing on Windows).
 common::Result<void> write_file(const std::filesystem::path& path, std::string_view contents);
@@ -26,6 +48,25 @@ common::Result<void> create_new_file(const std::filesystem::path& path, std::str
 // Writes `contents` to a temporary file beside `path` and renames it over `path`, so an existing
 // file survives any failed write. The temporary file is removed on failure.
 common::Result<void> replace_file(const std::filesystem::path& path, std::string_view contents);
+
+// A file written in pieces that replaces `path` only once whole, for texts too large to hold at
+// once: the pieces go to a temporary file beside it (made as replace_file makes its own), which
+// commit() renames over `path`. Abandoned (destroyed before a commit), the temporary is removed
+// and an existing file stays as it was.
+class FileReplacement {
+ public:
+  static common::Result<FileReplacement> begin(const std::filesystem::path& path);
+
+  common::Result<void> write(std::string_view piece);
+  // Closes and renames; the object is done with either way.
+  common::Result<void> commit();
+
+ private:
+  struct Open;  // the system's handle and the two paths
+  static void abandon(Open* open);  // closes, removes the temporary, deletes
+  explicit FileReplacement(Open* open) : open_(open, &abandon) {}
+  std::unique_ptr<Open, void (*)(Open*)> open_;
+};
 
 // Opens the file in append mode (created when absent, never truncated), writes `contents` at the
 // end in one call and closes it. Shared for reading, writing and deleting on Windows. When the

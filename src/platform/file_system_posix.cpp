@@ -2,8 +2,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <utility>
 
 #include "platform/file_system.h"
 
@@ -20,6 +22,7 @@ class FileDescriptor {
   }
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
   int get() const { return fd_; }
   // Closes now and reports a failure (a delayed write error surfaces here on some systems).
   bool close_checked() {
@@ -49,7 +52,8 @@ constexpr std::size_t kReadChunk = 1 << 16;
 // them first where the library allows it.
 void resize_for_overwrite(std::string& text, std::size_t size) {
 #if defined(__cpp_lib_string_resize_and_overwrite)
-  text.resize_and_overwrite(size, [](char*, std::size_t n) { return n; });
+  // The size asked for, not the one passed in: libstdc++ 12 passes the grown capacity.
+  text.resize_and_overwrite(size, [size](char*, std::size_t) { return size; });
 #else
   text.resize(size);
 #endif
@@ -74,6 +78,14 @@ common::Result<void> write_and_close(const std::filesystem::path& path, int flag
   if (auto written = write_all(file->get(), contents); !written) return written;
   if (!file->close_checked()) return std::unexpected(os_error(errno));
   return {};
+}
+
+// A name beside `path` that no other write, in this process or another, uses at the same time.
+std::filesystem::path temporary_beside(const std::filesystem::path& path) {
+  static std::atomic<unsigned> counter{0};
+  auto temporary = path;
+  temporary += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  return temporary;
 }
 
 }  // namespace
@@ -104,6 +116,41 @@ common::Result<std::string> read_file(const std::filesystem::path& path) {
   }
   contents.resize(used);
   return contents;
+}
+
+common::Result<FileTail> read_file_from(const std::filesystem::path& path, std::uint64_t offset,
+                                        std::size_t max_bytes) {
+  auto file = open_file(path, O_RDONLY);
+  if (!file) return std::unexpected(file.error());
+  struct stat info {};
+  if (::fstat(file->get(), &info) != 0) return std::unexpected(os_error(errno));
+  FileTail tail;
+  tail.identity = FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                               static_cast<std::uint64_t>(info.st_ino)};
+  const auto size = static_cast<std::uint64_t>(std::max<off_t>(info.st_size, 0));
+  // Sized from what the file holds now, plus one byte so that the second read already reports
+  // the end; what is appended meanwhile is still read.
+  const std::uint64_t expected = size > offset ? size - offset + 1 : kReadChunk;
+  resize_for_overwrite(tail.bytes, static_cast<std::size_t>(std::min<std::uint64_t>(
+                                       std::max<std::size_t>(max_bytes, 1), expected)));
+  std::size_t used = 0;
+  auto at = static_cast<off_t>(offset);
+  while (used < max_bytes) {
+    if (used == tail.bytes.size()) {
+      resize_for_overwrite(tail.bytes, std::min(max_bytes, 2 * used));
+    }
+    const ssize_t got =
+        ::pread(file->get(), tail.bytes.data() + used, tail.bytes.size() - used, at);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return std::unexpected(os_error(errno));
+    }
+    if (got == 0) break;
+    used += static_cast<std::size_t>(got);
+    at += got;
+  }
+  tail.bytes.resize(used);
+  return tail;
 }
 
 // Truncating a file to nothing makes ext4 start writing its old contents to disk at close (its
@@ -149,10 +196,41 @@ common::Result<void> create_new_file(const std::filesystem::path& path, std::str
   return write_and_close(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, contents, 0600);
 }
 
+struct FileReplacement::Open {
+  FileDescriptor file;
+  std::filesystem::path temporary;
+  std::filesystem::path target;
+};
+
+void FileReplacement::abandon(Open* open) {
+  ::unlink(open->temporary.c_str());
+  delete open;
+}
+
+common::Result<FileReplacement> FileReplacement::begin(const std::filesystem::path& path) {
+  auto temporary = temporary_beside(path);
+  auto file = open_file(temporary, O_WRONLY | O_CREAT | O_EXCL);
+  if (!file) return std::unexpected(file.error());
+  return FileReplacement(new Open{std::move(*file), temporary, path});
+}
+
+common::Result<void> FileReplacement::write(std::string_view piece) {
+  return write_all(open_->file.get(), piece);
+}
+
+common::Result<void> FileReplacement::commit() {
+  const std::unique_ptr<Open> open(open_.release());
+  common::Result<void> outcome;
+  if (!open->file.close_checked()) outcome = std::unexpected(os_error(errno));
+  if (outcome && ::rename(open->temporary.c_str(), open->target.c_str()) != 0) {
+    outcome = std::unexpected(os_error(errno));
+  }
+  if (!outcome) ::unlink(open->temporary.c_str());
+  return outcome;
+}
+
 common::Result<void> replace_file(const std::filesystem::path& path, std::string_view contents) {
-  static std::atomic<unsigned> counter{0};
-  auto temporary = path;
-  temporary += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  const auto temporary = temporary_beside(path);
   auto file = open_file(temporary, O_WRONLY | O_CREAT | O_EXCL);
   if (!file) return std::unexpected(file.error());
   // No fsync: the rename already keeps the old file through a failed or interrupted write, which

@@ -83,6 +83,38 @@ common::Result<std::string> read_file(const std::filesystem::path& path) {
   }
 }
 
+common::Result<FileTail> read_file_from(const std::filesystem::path& path, std::uint64_t offset,
+                                        std::size_t max_bytes) {
+  auto handle = open(path, GENERIC_READ, OPEN_EXISTING);
+  if (!handle) return std::unexpected(handle.error());
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle->get(), &info)) return std::unexpected(last_error());
+  FileTail tail;
+  const std::uint64_t index =
+      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  // File systems without file numbers report zeros.
+  if (index != 0 || info.dwVolumeSerialNumber != 0) {
+    tail.identity = FileIdentity{info.dwVolumeSerialNumber, index};
+  }
+  LARGE_INTEGER start{};
+  start.QuadPart = static_cast<LONGLONG>(offset);
+  if (!SetFilePointerEx(handle->get(), start, nullptr, FILE_BEGIN)) {
+    return std::unexpected(last_error());
+  }
+  char buffer[64 * 1024];
+  while (tail.bytes.size() < max_bytes) {
+    const auto wanted =
+        static_cast<DWORD>(std::min<std::size_t>(sizeof buffer, max_bytes - tail.bytes.size()));
+    DWORD read = 0;
+    if (!ReadFile(handle->get(), buffer, wanted, &read, nullptr)) {
+      return std::unexpected(last_error());
+    }
+    if (read == 0) break;
+    tail.bytes.append(buffer, read);
+  }
+  return tail;
+}
+
 common::Result<void> write_file(const std::filesystem::path& path, std::string_view contents) {
   auto handle = open(path, GENERIC_WRITE, CREATE_ALWAYS);
   if (!handle) return std::unexpected(handle.error());
@@ -108,6 +140,41 @@ common::Result<void> append_to_file(const std::filesystem::path& path, std::stri
   // into the next line appended and spoil both.
   if (!written && sized) cut_back(handle->get(), before, path);
   return written;
+}
+
+struct FileReplacement::Open {
+  UniqueHandle handle;
+  std::filesystem::path temporary;
+  std::filesystem::path target;
+};
+
+void FileReplacement::abandon(Open* open) {
+  open->handle.reset();
+  DeleteFileW(open->temporary.wstring().c_str());
+  delete open;
+}
+
+common::Result<FileReplacement> FileReplacement::begin(const std::filesystem::path& path) {
+  auto temporary = temp_sibling(path);
+  auto handle = open(temporary, GENERIC_WRITE, CREATE_NEW);
+  if (!handle) return std::unexpected(handle.error());
+  return FileReplacement(new Open{std::move(*handle), temporary, path});
+}
+
+common::Result<void> FileReplacement::write(std::string_view piece) {
+  return write_all(open_->handle.get(), piece);
+}
+
+common::Result<void> FileReplacement::commit() {
+  const std::unique_ptr<Open> open(open_.release());
+  open->handle.reset();
+  if (!MoveFileExW(open->temporary.wstring().c_str(), open->target.wstring().c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const common::Error error = last_error();
+    DeleteFileW(open->temporary.wstring().c_str());
+    return std::unexpected(error);
+  }
+  return {};
 }
 
 common::Result<void> replace_file(const std::filesystem::path& path, std::string_view contents) {

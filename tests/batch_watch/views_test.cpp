@@ -8,10 +8,11 @@
 #include "batch_watch/batch_summary.h"
 #include "batch_watch/html_report.h"
 #include "batch_watch/live_view.h"
-#include "batch_watch/record_lines.h"
+#include "batch_watch/job_reader.h"
 #include "batch_watch/record_time.h"
 #include "batch_watch/summary_json.h"
 #include "json/json_reader.h"
+#include "json/json_writer.h"
 #include "support/batch_records.h"
 
 namespace batch_watch {
@@ -24,17 +25,18 @@ using test_support::event;
 // midway: two succeeded, one failed under keep-going, one running (its engine started at 55 s
 // by the simulation snapshot), one pending.
 BatchSummary midway() {
-  JobRecords records;
-  records.job_id = "native_test";
-  records.events = complete_records(
-      event(0, "BATCH_START") + event(0, "MODEL_START", "g<&>_0", 0, 5) +
-      event(10, "SIMULATION_SUCCESS", "g<&>_0", 0, 5) + event(10, "MODEL_START", "g<&>_1", 1, 5) +
-      event(30, "MODEL_START", "g<&>_2", 2, 5) + event(50, "SIMULATION_SUCCESS", "g<&>_2", 2, 5) +
-      event(50, "MODEL_START", "g<&>_3", 3, 5));
-  records.errors = complete_records(error(30, "SIMULATION_FAILED", "g<&>_1", 1, 5));
-  records.simulation_progress =
-      snapshot_record(test_support::sim_progress(55, "g<&>_3", "Starting simulation"));
-  return summarize("out/sim", {aggregate_job(records)});
+  NameTable names;
+  const JobFold job = fold_job(
+      "native_test", names,
+      {.processing_log =
+           event(0, "BATCH_START") + event(0, "MODEL_START", "g<&>_0", 0, 5) +
+           event(10, "SIMULATION_SUCCESS", "g<&>_0", 0, 5) +
+           event(10, "MODEL_START", "g<&>_1", 1, 5) + event(30, "MODEL_START", "g<&>_2", 2, 5) +
+           event(50, "SIMULATION_SUCCESS", "g<&>_2", 2, 5) +
+           event(50, "MODEL_START", "g<&>_3", 3, 5),
+       .error_log = error(30, "SIMULATION_FAILED", "g<&>_1", 1, 5),
+       .simulation_progress = test_support::sim_progress(55, "g<&>_3", "Starting simulation")});
+  return summarize("out/sim", {&job}, names);
 }
 
 TEST(LiveView, ShowsBarCountsPaceRunningModelsAndErrors) {
@@ -70,8 +72,11 @@ TEST(LiveView, RedrawOverwritesThePreviousFrameInPlace) {
 }
 
 TEST(SummaryJson, HoldsTheSameFactsAsTheView) {
-  const auto document = json_text::parse_json(summary_to_json(midway()));
+  const std::string text = summary_to_json(midway());
+  const auto document = json_text::parse_json(text);
   ASSERT_TRUE(document.has_value());
+  // Written piece by piece, yet laid out exactly as the document writer lays out the whole tree.
+  EXPECT_EQ(text, json_text::to_pretty_json(*document) + "\n");
   const json_text::Json& d = *document;
   EXPECT_EQ(d["state"], "running");
   EXPECT_EQ(d["ended"], false);
@@ -113,6 +118,53 @@ TEST(HtmlReport, IsSelfContainedWithOneTitledCellPerCombination) {
   for (const char* outside : {"<script", "http:", "https:", "src=", "@import", "url("}) {
     EXPECT_EQ(page.find(outside), std::string::npos) << outside;
   }
+}
+
+// A sampled group lists the combinations its records named, by index (a wide one exactly), and
+// counts the rest of the sample.
+TEST(Views, ASampledGroupListsWhatItsRecordsNamedAndCountsTheRest) {
+  NameTable names;
+  const std::string wide = "12345678901234567890123";
+  std::string wide_start = event(3, "MODEL_START", "h_" + wide);
+  wide_start.replace(wide_start.find("\"combination_index\":0"), 21,
+                     "\"combination_index\":" + wide);
+  const JobFold job = fold_job(
+      "native_test", names,
+      {.processing_log = event(0, "BATCH_START") + event(0, "GROUP_SAMPLE", "h", 0, 4) +
+                         event(1, "MODEL_START", "h_987654321098", 987654321098, 0) +
+                         event(2, "JSON_ONLY_SKIP", "h_987654321098", 987654321098, 0) +
+                         event(2, "MODEL_START", "h_5", 5, 0) +
+                         event(3, "JSON_ONLY_SKIP", "h_5", 5, 0) + wide_start});
+  const BatchSummary summary = summarize("out", {&job}, names);
+  EXPECT_EQ(summary.counts.total, 4u);
+  EXPECT_EQ(render_status_line(summary).substr(0, 30), "[running] 2/4 done (50%): writ");
+
+  const std::string text = summary_to_json(summary);
+  EXPECT_NE(text.find("\"index\": " + wide + ",\n"), std::string::npos) << text;
+  const auto document = json_text::parse_json(text);
+  ASSERT_TRUE(document.has_value());
+  const json_text::Json& group = (*document)["groups"][0];
+  EXPECT_EQ(group["sampled"], true);
+  EXPECT_EQ(group["total"], 4);
+  EXPECT_EQ(group["unlisted_pending"], 1);
+  std::vector<std::string> listed;
+  for (const auto& c : group["combinations"]) {
+    listed.push_back(c["model_name"].get<std::string>() + ":" + c["outcome"].get<std::string>());
+  }
+  EXPECT_EQ(listed, (std::vector<std::string>{"h_5:written", "h_987654321098:written",
+                                              "h_" + wide + ":running"}));
+
+  const std::string page = render_html_report(summary, "now");
+  std::vector<std::string> cells;
+  const std::regex cell(R"re(<div class="cell (\w+)" title="([^"]*)"></div>)re");
+  for (std::sregex_iterator it(page.begin(), page.end(), cell), end; it != end; ++it) {
+    cells.push_back((*it)[1].str() + "|" + (*it)[2].str());
+  }
+  EXPECT_EQ(cells, (std::vector<std::string>{"written|h_5 - written",
+                                             "written|h_987654321098 - written",
+                                             "running|h_" + wide + " - running"}));
+  EXPECT_NE(page.find("<h2>h (2/4, sampled)</h2>"), std::string::npos);
+  EXPECT_NE(page.find("and 1 more sampled combinations, pending"), std::string::npos);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 
 #include "support/os_errors.h"
@@ -56,6 +57,60 @@ TEST(FileSystem, PathsWithANulCharacterNameNoFile) {
   EXPECT_EQ(created.error().message, test_support::invalid_name_error());
   EXPECT_FALSE(fs::exists(dir.path() / "made"));
   EXPECT_EQ(dir.read("file"), "x");
+}
+
+// A watcher reads a growing log from where it stopped, and tells from the identity whether the
+// path still names the file it was reading.
+TEST(ReadFileFrom, ReadsFromAnOffsetAndNamesTheFile) {
+  test_support::TempDir dir;
+  const fs::path log = dir.write("log", "first\n");
+  const auto whole = read_file_from(log, 0);
+  ASSERT_TRUE(whole.has_value()) << whole.error().message;
+  EXPECT_EQ(whole->bytes, "first\n");
+  ASSERT_TRUE(append_to_file(log, "second\n").has_value());
+  const struct {
+    std::uint64_t offset;
+    std::string bytes;
+  } rows[] = {{0, "first\nsecond\n"}, {6, "second\n"}, {13, ""}, {100, ""}};
+  for (const auto& row : rows) {
+    const auto tail = read_file_from(log, row.offset);
+    ASSERT_TRUE(tail.has_value()) << row.offset;
+    EXPECT_EQ(tail->bytes, row.bytes) << row.offset;
+    EXPECT_EQ(tail->identity, whole->identity) << "appending keeps the file";
+  }
+  // A file renamed over the path is another file, even with the same text.
+  ASSERT_TRUE(whole->identity.has_value());
+  ASSERT_TRUE(replace_file(log, "first\nsecond\n").has_value());
+  const auto replaced = read_file_from(log, 0);
+  ASSERT_TRUE(replaced.has_value());
+  EXPECT_NE(replaced->identity, whole->identity);
+  const auto missing = read_file_from(dir.path() / "missing", 0);
+  ASSERT_FALSE(missing.has_value());
+  EXPECT_EQ(missing.error().message, test_support::missing_file_error());
+}
+
+// A text written in pieces replaces the file only once committed; given up, it leaves the file
+// as it was and no temporary beside it.
+TEST(FileReplacement, ReplacesOnlyOnceCommitted) {
+  test_support::TempDir dir;
+  const fs::path page = dir.write("report.html", "old");
+  for (const bool commit : {false, true}) {
+    {
+      auto file = FileReplacement::begin(page);
+      ASSERT_TRUE(file.has_value()) << file.error().message;
+      ASSERT_TRUE(file->write("<p>new").has_value());
+      ASSERT_TRUE(file->write("</p>").has_value());
+      EXPECT_EQ(dir.read("report.html"), "old");
+      if (commit) {
+        ASSERT_TRUE(file->commit().has_value());
+      }
+    }
+    EXPECT_EQ(dir.read("report.html"), commit ? "<p>new</p>" : "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+  }
+  const auto missing = FileReplacement::begin(dir.path() / "no" / "report.html");
+  ASSERT_FALSE(missing.has_value());
+  EXPECT_EQ(missing.error().message, test_support::missing_folder_error());
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
+#include <ostream>
+#include <streambuf>
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,10 +49,44 @@ int exit_status(const BatchSummary& summary) {
   return summary.ended() ? kEndedClean : kNotEnded;
 }
 
+// Hands the report to its file as it is made: a page of a million cells is never held whole. The
+// first failure stops the writing.
+class ReportBuffer : public std::streambuf {
+ public:
+  explicit ReportBuffer(platform::FileReplacement& file) : file_(file) {}
+  common::Result<void> outcome() const { return outcome_; }
+
+ protected:
+  std::streamsize xsputn(const char* text, std::streamsize size) override {
+    if (outcome_) outcome_ = file_.write(std::string_view(text, static_cast<std::size_t>(size)));
+    return size;
+  }
+  int_type overflow(int_type c) override {
+    if (c == traits_type::eof()) return traits_type::not_eof(c);
+    const char text = traits_type::to_char_type(c);
+    xsputn(&text, 1);
+    return c;
+  }
+
+ private:
+  platform::FileReplacement& file_;
+  common::Result<void> outcome_;
+};
+
+common::Result<void> write_report_file(const std::filesystem::path& path,
+                                       const BatchSummary& summary) {
+  auto file = platform::FileReplacement::begin(path);
+  if (!file) return std::unexpected(file.error());
+  ReportBuffer buffer(*file);
+  std::ostream page(&buffer);
+  batch_watch::write_html_report(summary, batch_watch::format_record_time(seconds_now()), page);
+  if (!buffer.outcome()) return buffer.outcome();
+  return file->commit();
+}
+
 bool write_report(const batch_watch::WatchOptions& options, const BatchSummary& summary) {
   if (!options.report) return true;
-  const std::string page = batch_watch::render_html_report(summary, batch_watch::format_record_time(seconds_now()));
-  if (auto written = platform::replace_file(platform::path_from_utf8(*options.report), page);
+  if (auto written = write_report_file(platform::path_from_utf8(*options.report), summary);
       !written) {
     std::cerr << "[ensemble_watch] Cannot write report " << *options.report << ": "
               << written.error().message << '\n';
@@ -106,13 +142,17 @@ int run_once(const batch_watch::WatchOptions& options, const std::filesystem::pa
     std::cerr << "[ensemble_watch] No such directory: " << options.output_dir << '\n';
     return kUsageOrReadError;
   }
-  const BatchSummary summary = batch_watch::read_batch(dir, options.output_dir);
+  batch_watch::BatchReader reader(dir, options.output_dir);
+  const BatchSummary& summary = reader.read(options.json || options.report
+                                                ? batch_watch::SummaryDetail::Cells
+                                                : batch_watch::SummaryDetail::Counts);
   if (summary.job_ids.empty()) {
     std::cerr << "[ensemble_watch] No batch records in " << options.output_dir << '\n';
     return kUsageOrReadError;
   }
   if (options.json) {
-    std::cout << batch_watch::summary_to_json(summary) << std::flush;
+    batch_watch::write_summary_json(summary, std::cout);
+    std::cout << std::flush;
   } else {
     const bool terminal = platform::stdout_is_terminal() && platform::enable_terminal_sequences();
     if (terminal) {
@@ -145,12 +185,14 @@ int run_live(const batch_watch::WatchOptions& options, const std::filesystem::pa
   const bool terminal = platform::stdout_is_terminal() && platform::enable_terminal_sequences();
   Printer printer(terminal, wants_colour(terminal));
   batch_watch::EndConfirmation end;
-  BatchSummary summary;
+  batch_watch::BatchReader reader(dir, options.output_dir);
   bool interrupted = false;
+  int status = kNotEnded;
   for (;;) {
-    summary = batch_watch::read_batch(dir, options.output_dir);
+    const BatchSummary& summary = reader.read();
     const bool over = end.confirm(summary);
     printer.show(summary);
+    status = exit_status(summary);
     if (over) break;
     if (!sleep_one_tick()) {
       interrupted = true;
@@ -158,9 +200,11 @@ int run_live(const batch_watch::WatchOptions& options, const std::filesystem::pa
     }
   }
   printer.finish();
-  const bool reported = write_report(options, summary);
+  // Only the report lists every combination; the ticks before it needed the counts alone.
+  const bool reported =
+      !options.report || write_report(options, reader.read(batch_watch::SummaryDetail::Cells));
   if (interrupted) return kInterrupted;
-  return reported ? exit_status(summary) : kUsageOrReadError;
+  return reported ? status : kUsageOrReadError;
 }
 
 }  // namespace
