@@ -25,6 +25,8 @@
 #include "native_runner/batch_temp_directory.h"
 #include "native_runner/combination_output.h"
 #include "native_runner/diagnostics.h"
+#include "native_runner/engine_outputs.h"
+#include "native_runner/engine_run.h"
 #include "native_runner/engine_runner.h"
 #include "native_runner/progress_files.h"
 #include "native_runner/shard.h"
@@ -83,6 +85,7 @@ struct EngineJob {
   std::string starting_line;
   json_text::Json model;
   std::string result_text;
+  std::string result_absolute;  // what the engine is told
   std::string weather_text;
   std::string variant_text;
   CliFlags flags;
@@ -168,6 +171,7 @@ class BatchRun {
     out_ << "Starting batch run with config: " << config_text << '\n';
     const auto cwd = platform::current_directory();
     if (!cwd) return std::unexpected(cwd.error());
+    absolute_output_dir_ = output_dir_.is_absolute() ? output_dir_ : *cwd / output_dir_;
     out_ << "Current working directory: " << quoted_escaped(platform::path_text(*cwd)) << '\n'
          << "Checking if config file exists: " << config_text << '\n'
          << "Config name extracted: " << config_name_ << '\n';
@@ -401,28 +405,31 @@ class BatchRun {
       pool_->wait_for_free_worker();
       if (auto go_on = halted(); !go_on) return go_on;
     }
-    // Gone before the engine starts: a run cut off from here on leaves no success standing.
+    // Gone before the engine starts: a run cut off from here on leaves no success standing, and
+    // what the engine folder holds is always the last run's.
     if (auto removed = remove_outcome_file(files_, result_dir); !removed) return removed;
+    if (auto removed = remove_engine_outputs(files_, result_dir); !removed) return removed;
     ++simulated_;
     if (auto written = simulation_progress(c, false); !written) return written;
     const std::string starting = "[SIMULATION] Starting simulation for " + c.name;
-    const std::string result_text = platform::path_text(result_dir);
-    EngineJob job{c.name, c.index, c.total, starting, std::move(variant), result_text,
-                  weather_text, platform::path_text(variant_file), wrapper->flags, *workspace,
-                  result_dir, std::move(*inputs)};
-    if (pool_) {
-      emit_diagnostic(starting);
-      flush_console();
-      pool_->submit([this, job = std::move(job)] { run_engine_job(job); });
-      return {};
-    }
-    out_ << starting << '\n';
+    EngineJob job{c.name,
+                  c.index,
+                  c.total,
+                  starting,
+                  std::move(variant),
+                  platform::path_text(result_dir),
+                  strip_verbatim_prefix(platform::path_text(absolute_output_dir_ / result_dir.filename())),
+                  weather_text,
+                  platform::path_text(variant_file),
+                  wrapper->flags,
+                  *workspace,
+                  result_dir,
+                  std::move(*inputs)};
     emit_diagnostic(starting);
-    auto simulated = simulate_in_private_directory(SimulationRequest{
-        job.model, job.result_text, job.weather_text, job.flags, job.workspace, config_name_, {}});
-    // An interrupted run has no verdict to record.
-    if (!simulated && options_.stop.stop_requested()) return simulated;
-    return record_outcome(job, simulated);
+    if (!pool_) return run_engine_job(job, out_);
+    flush_console();
+    pool_->submit([this, job = std::move(job)] { run_on_worker(job); });
+    return {};
   }
 
   // Everything that decides what the engine computes for this combination. The weather file is
@@ -462,20 +469,32 @@ class BatchRun {
     return {};
   }
 
+  // One path for every run, on the main thread or a worker: the run's console lines go to `out`,
+  // and its verdict is recorded.
+  common::Result<void> run_engine_job(const EngineJob& job, std::ostream& out) {
+    out << job.starting_line << '\n';
+    const EngineServices engine{out, files_, services_.processes, services_.engine, options_.stop};
+    const SimulationRequest request{job.model,    job.result_text, job.weather_text,
+                                    job.flags,    job.workspace,   config_name_,
+                                    {},           job.model_name,  job.result_absolute};
+    const auto record_retry = [this, &job](std::uint64_t attempt, const common::Error& failure) {
+      return retry_event(job, attempt, failure);
+    };
+    auto report = run_engine(request, job.result_dir, options_.engine_runs,
+                             EngineRunServices{engine, temp_directory_, record_retry});
+    // An interrupted run has no verdict to record; the interruption itself ends the batch.
+    if (!report.verdict && options_.stop.stop_requested()) return report.verdict;
+    return record_outcome(job, report);
+  }
+
   // On a worker thread: the run's console lines are printed as one block once it has ended, so
   // the blocks of overlapping runs never mix. A thread has nowhere to throw to, so whatever
   // escapes ends the batch like a failed run.
-  void run_engine_job(const EngineJob& job) {
+  void run_on_worker(const EngineJob& job) {
     std::ostringstream block;
-    block << job.starting_line << '\n';
     try {
-      auto simulated = simulate_in_run_directory(job, block);
-      // An interrupted run has no verdict to record; the interruption itself ends the batch.
-      if (simulated || !options_.stop.stop_requested()) {
-        if (auto recorded = record_outcome(job, simulated); !recorded) {
-          note_failure(recorded.error());
-        }
-      }
+      auto done = run_engine_job(job, block);
+      if (!done && !options_.stop.stop_requested()) note_failure(done.error());
     } catch (const std::exception& e) {
       note_failure(common::Error(std::string("engine run for ") + job.model_name + ": " + e.what()));
     }
@@ -484,35 +503,31 @@ class BatchRun {
     console_.flush();
   }
 
-  // Each parallel run gets its own directory inside the batch's, so no two runs share a model
-  // file and the engine still finds it under its usual name.
-  common::Result<void> simulate_in_run_directory(const EngineJob& job, std::ostream& out) {
-    auto batch_directory = temp_directory_.path();
-    if (!batch_directory) return std::unexpected(batch_directory.error());
-    auto run_directory = files_.create_private_directory(*batch_directory, "run-");
-    if (!run_directory) return std::unexpected(run_directory.error());
-    auto simulated = run_simulation(
-        SimulationRequest{job.model, job.result_text, job.weather_text, job.flags, job.workspace,
-                          config_name_, *run_directory},
-        EngineServices{out, files_, services_.processes, services_.engine, options_.stop});
-    (void)files_.remove_tree(*run_directory);
-    return simulated;
+  common::Result<void> retry_event(const EngineJob& job, std::uint64_t attempt,
+                                   const common::Error& failure) {
+    const std::string_view reason = std::string_view(failure.message).substr(
+        0, failure.message.find('\n'));
+    return event("SIMULATION_RETRY",
+                 "Retrying simulation (attempt " + std::to_string(attempt) + " of " +
+                     std::to_string(options_.engine_runs.retries + 1) + ") after: " +
+                     std::string(reason),
+                 job.position());
   }
 
   // The verdict of a finished run, on the main thread or a worker: the failure record, or the
   // outcome record of a success with its progress and event.
-  common::Result<void> record_outcome(const EngineJob& job, const common::Result<void>& simulated) {
+  common::Result<void> record_outcome(const EngineJob& job, const EngineRunReport& report) {
     std::scoped_lock lock(records_mutex_);
-    if (!simulated) {
+    if (!report.verdict) {
       Json details = {{"weather_file", job.weather_text}, {"model_file", job.variant_text}};
       auto logged = error_record("SIMULATION_FAILED",
-                                 "Simulation failed: " + simulated.error().message,
+                                 "Simulation failed: " + report.verdict.error().message,
                                  job.position(), std::move(details));
       if (!logged) return logged;
-      return engine_failed(simulated);
+      return engine_failed(report.verdict);
     }
-    if (auto recorded = write_outcome_file(files_, job.result_dir, job.inputs, utc_timestamp());
-        !recorded) {
+    const SimulationRun run{utc_timestamp(), report.duration_s, report.attempts};
+    if (auto recorded = write_outcome_file(files_, job.result_dir, job.inputs, run); !recorded) {
       return recorded;
     }
     if (auto written = write_simulation_progress(job.model_name, true); !written) return written;
@@ -549,15 +564,6 @@ class BatchRun {
     console_ << prepared_.str();
     prepared_.str("");
     console_.flush();
-  }
-
-  // A directory that cannot be made fails the run like a model file that cannot be written.
-  common::Result<void> simulate_in_private_directory(SimulationRequest request) {
-    auto directory = temp_directory_.path();
-    if (!directory) return std::unexpected(directory.error());
-    request.model_directory = std::move(*directory);
-    return run_simulation(request, EngineServices{out_, files_, services_.processes,
-                                                  services_.engine, options_.stop});
   }
 
   // The engine's workspace is two levels above the base-parameter directory.
@@ -630,6 +636,7 @@ class BatchRun {
   // Created at the first simulation, removed with the run whichever way it ends.
   BatchTempDirectory temp_directory_;
   std::string config_name_;
+  std::filesystem::path absolute_output_dir_;
   std::uint64_t sequence_number_ = 0;  // of the next combination, across all groups
   std::optional<BatchLog> log_;  // named after the configuration, so made once it is known
   // Weather file hashes for the outcome records; used by the main thread only.

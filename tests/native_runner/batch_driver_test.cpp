@@ -299,7 +299,7 @@ TEST_F(BatchDriverTest, SimulatesEveryVariantWithItsWeatherAndWrapper) {
   EXPECT_EQ(requests[0].arguments,
             (std::vector<std::string>{
                 (workspace() / "src-tauri" / "resources" / "run.sh").string(),
-                (temp() / "ensemble_probe-1" / "temp_model.json").string(), weather, "batch_a", "--heat-balance"}));
+                (temp() / "ensemble_probe-1" / "run-1" / "temp_model.json").string(), weather, "batch_a", "--heat-balance"}));
   EXPECT_EQ(requests[0].added_variable,
             (std::pair<std::string, std::string>{"WORKSPACE", workspace().string()}));
   EXPECT_FALSE(files_.exists(temp() / "temp_model.json"));
@@ -327,12 +327,12 @@ TEST_F(BatchDriverTest, SimulatesEveryVariantWithItsWeatherAndWrapper) {
             std::string::npos);
   // The outcome record names exactly what the engine was given.
   const std::string outcome = files_.text(out() / "result_batch_a_g_0" / "simulation_outcome.json");
-  const auto stamp = outcome.rfind("\"completed_at\": \"");
-  ASSERT_NE(stamp, std::string::npos) << outcome;
+  const auto recorded = parse_outcome(outcome);
+  ASSERT_TRUE(recorded) << outcome;
   const auto inputs =
       describe_simulation("batch_a", "g_0", files_.text(out() / "result_batch_a_g_0" / "g.json"),
                           weather, "sample", {"--heat-balance"});
-  EXPECT_EQ(outcome, render_outcome(inputs, outcome.substr(stamp + 17, 20)));
+  EXPECT_EQ(outcome, render_outcome(inputs, {recorded->completed_at, *recorded->duration_s, 1}));
   EXPECT_FALSE(files_.exists(out() / "result_batch_a_n_0" / "simulation_outcome.json"));
   const std::string sim_progress = files_.text(out() / "sim_progress_job.json");
   EXPECT_NE(sim_progress.find("\"status_message\": \"Simulation completed successfully\""),
@@ -415,9 +415,10 @@ class BatchDriverFailureTest : public BatchDriverTest {
   static constexpr const char* kProcessingLog = "logs/processing/batch_processing_job.log";
 };
 
-// Every file call of a batch, failed in turn: the batch stops with exactly that error and never
-// reports success, no variant is left cut short, and the logs keep whole lines. Only removing
-// the temporary model may fail quietly: the engine has run by then.
+// Every file call of a batch, failed in turn: the batch stops with that error (named with its path
+// when it kept the engine's outputs from being kept) and never reports success, no variant is
+// left cut short, an engine folder is whole or absent, and the logs keep whole lines. Only
+// removing the temporary model may fail quietly: the engine has run by then.
 TEST_F(BatchDriverFailureTest, EveryFailingFileCallEndsTheBatchWithItsError) {
   using test_support::FileCall;
   seed_batch();
@@ -428,21 +429,26 @@ TEST_F(BatchDriverFailureTest, EveryFailingFileCallEndsTheBatchWithItsError) {
     const char* name;
     std::size_t calls;  // per batch, as the log and progress files show them
     bool batch_fails;
+    // Calls after the failure: recording a failed run makes the log folder first.
+    std::size_t recording_calls = 0;
   } kKinds[] = {
       // config, base model twice, tariff twice, weather parameter file four times (announced and
       // resolved per combination), control allocation twice, the weather file once for its hash
       {FileCall::Read, "read", 12, true},
       // progress: group start, two per combination, group end; simulation progress: two per
-      // combination
-      {FileCall::Write, "write", 8, true},
+      // combination; the engine's two streams per combination
+      {FileCall::Write, "write", 12, true},
       // the temporary model per combination
       {FileCall::CreateNew, "create new", 2, true},
       // the variant and the outcome record per combination
       {FileCall::Replace, "replace", 4, true},
       // BATCH_START, per combination MODEL_START and SIMULATION_SUCCESS, BATCH_COMPLETE
       {FileCall::Append, "append", 6, true},
-      // output folder, the log folder before each line, each result folder
-      {FileCall::CreateDirectories, "create directories", 9, true},
+      // output folder, the log folder before each line, per combination its result folder, its
+      // run directory and its engine folder
+      {FileCall::CreateDirectories, "create directories", 13, true, 1},
+      // the run directory into the engine folder, per combination
+      {FileCall::MoveTree, "move tree", 2, true},
       // the temporary model before and after each run
       {FileCall::Remove, "remove", 4, false},
   };
@@ -461,13 +467,18 @@ TEST_F(BatchDriverFailureTest, EveryFailingFileCallEndsTheBatchWithItsError) {
         continue;
       }
       ASSERT_FALSE(result.outcome);
-      EXPECT_EQ(result.outcome.error().message, kInjected);
-      EXPECT_EQ(calls, nth) << "the batch went on after the failure";
+      EXPECT_TRUE(result.outcome.error().message.ends_with(kInjected))
+          << result.outcome.error().message;
+      EXPECT_GE(calls, nth);
+      EXPECT_LE(calls, nth + kind.recording_calls) << "the batch went on after the failure";
       EXPECT_FALSE(completed);
       for (const char* folder : {"result_batch_a_g_0", "result_batch_a_g_1"}) {
         const fs::path written = out() / folder / "g.json";
         if (files_.is_file(written)) {
           EXPECT_EQ(files_.text(written), whole_variant);
+        }
+        if (files_.exists(out() / folder / "engine")) {
+          EXPECT_TRUE(files_.is_file(out() / folder / "engine" / "stderr.txt")) << folder;
         }
       }
       const std::string log = files_.text(out() / kProcessingLog);

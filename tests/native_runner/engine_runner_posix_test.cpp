@@ -6,6 +6,7 @@
 #include <sstream>
 #include <stop_token>
 #include <string>
+#include <optional>
 #include <thread>
 
 #include "json/json_writer.h"
@@ -50,14 +51,18 @@ class EngineRunnerTest : public ::testing::Test {
     return EngineHost{temp_.path(), ShellSearch{std::move(places), {"look-up", {}, {}}}};
   }
 
+  // The run's set-up failure or the engine's verdict, whichever came; the streams of a run that
+  // ended are kept in ended_.
   common::Result<void> run_with(const EngineHost& host, const std::string& weather = "w",
                                 CliFlags flags = {}, std::string_view output = "o",
                                 fs::path model_directory = {}) {
     if (model_directory.empty()) model_directory = temp_.path();
-    const SimulationRequest request{model_,     output, weather,
-                                    flags,      workspace_, "cfg",
-                                    model_directory};
-    return run_simulation(request, EngineServices{out_, system_files(), processes_, host, {}});
+    const SimulationRequest request{model_, output, weather, flags, workspace_, "cfg",
+                                    [model_directory] { return model_directory; }};
+    auto ended = run_simulation(request, EngineServices{out_, system_files(), processes_, host, {}});
+    if (!ended) return std::unexpected(ended.error());
+    ended_ = *ended;
+    return ended->verdict;
   }
 
   common::Result<void> run(CliFlags flags = {}, const std::string& weather = "weather.epw") {
@@ -72,14 +77,19 @@ class EngineRunnerTest : public ::testing::Test {
   fs::path workspace_;
   std::ostringstream out_;
   bool lookup_called_ = false;
+  std::optional<EngineOutcome> ended_;
   Processes processes_{lookup_called_};
   const json_text::Json model_ = {{"zone", {{"name", "Living room"}, {"area", 23.0}}},
                                       {"list", {1, 2}}};
 };
 
 TEST_F(EngineRunnerTest, SuccessfulRunPrintsExactlyTheRunnerLines) {
-  write_engine("echo engine chatter; echo engine complaint >&2; exit 0\n");
+  write_engine("echo engine chatter; printf 'engine \\377 complaint' >&2; exit 0\n");
   ASSERT_TRUE(run().has_value());
+  // The streams come back byte for byte, for the files that keep them.
+  ASSERT_TRUE(ended_);
+  EXPECT_EQ(ended_->standard_output, "engine chatter\n");
+  EXPECT_EQ(ended_->standard_error, "engine \377 complaint");
   EXPECT_EQ(out_.str(),
             "[NATIVE_RUNNER] Using hybrid approach with external process execution\n"
             "[NATIVE_RUNNER] Weather file: weather.epw\n"
@@ -202,7 +212,8 @@ TEST_F(EngineRunnerTest, StopEndsTheEngineAndRemovesTheTemporaryModel) {
     stop.request_stop();
   });
   const EngineHost engine_host = host();
-  const SimulationRequest request{model_, "o", "w", {}, workspace_, "cfg", temp_.path()};
+  const SimulationRequest request{model_, "o", "w", {}, workspace_, "cfg",
+                                  [this] { return temp_.path(); }};
   const auto result = run_simulation(
       request, EngineServices{out_, system_files(), processes_, engine_host, stop.get_token()});
   ASSERT_FALSE(result.has_value());

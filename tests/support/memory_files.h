@@ -34,6 +34,12 @@ class MemoryFiles final : public native_runner::Files {
   common::Result<std::filesystem::path> create_private_directory(
       const std::filesystem::path& parent, std::string_view prefix) const override;
   common::Result<void> remove_tree(const std::filesystem::path& path) const override;
+  // A rename: the whole tree goes at once, whichever folders the paths are in.
+  common::Result<void> move_tree(const std::filesystem::path& from,
+                                 const std::filesystem::path& to) const override;
+  // Sorted.
+  common::Result<std::vector<std::string>> files_below(
+      const std::filesystem::path& directory) const override;
 
   // Test set-up and inspection: put creates the parent folders; text of a missing file is "".
   void put(const std::filesystem::path& path, std::string_view contents) const;
@@ -41,6 +47,8 @@ class MemoryFiles final : public native_runner::Files {
   bool is_file(const std::filesystem::path& path) const;
   // Every file's path, sorted, for asserting that nothing else was written.
   std::vector<std::string> file_paths() const;
+  // Every folder's path, sorted.
+  std::vector<std::string> directory_paths() const;
   // Back to the root folder alone.
   void clear() const;
 
