@@ -91,11 +91,12 @@ class BatchDriverTest : public ::testing::Test {
     Console console;
   };
   Run run(const fs::path& config_path, bool json_only, const fs::path& base_params = {},
-          const Files* files = nullptr) {
+          const Files* files = nullptr, common::Result<fs::path> temp_directory = temp()) {
     std::ostringstream console;
     const BatchServices services{
         console, files != nullptr ? *files : files_, processes_,
-        EngineHost{temp(), ShellSearch{{(root() / "bin" / "bash").string()}, {"which", {}, {}}}}};
+        EngineHost{std::move(temp_directory),
+                   ShellSearch{{(root() / "bin" / "bash").string()}, {"which", {}, {}}}}};
     const BatchOptions options{
         .config_path = config_path,
         .base_params_dir = base_params.empty() ? base() : base_params,
@@ -374,6 +375,49 @@ TEST_F(BatchDriverTest, FailedSimulationEndsTheBatchAfterLoggingIt) {
   EXPECT_NE(errors[0].find(R"("error_message":"Simulation failed: Simulation failed. Exit code: )"
                            R"(Some(3)\nStdout: x\nStderr: ")"),
             std::string::npos);
+}
+
+// Without a temporary directory to put the run's directory in, the run fails where its model file
+// would have been written: after the runner's opening lines, as a recorded failure, and with one
+// error that names what is missing.
+TEST_F(BatchDriverTest, MissingTemporaryDirectoryFailsTheRunAfterTheRunnerLines) {
+  file("base_json/house.json", kModel);
+  file("weather_files/w.json", R"({"weather_file": "w.epw"})");
+  file("weather_files/w.epw", "sample");
+  const auto cfg = config(R"({"g": {"base_json": ["house"], "weather_files": ["w"]}})");
+  const std::string unusable = "the temporary directory '/nowhere' cannot be used: gone";
+  const struct {
+    common::Result<fs::path> temp_directory;
+    std::string error;
+  } kRows[] = {
+      {temp() / "missing", test_support::missing_folder_error()},
+      {common::Result<fs::path>(std::unexpected(common::Error(unusable))), unusable},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.error);
+    files_.clear();
+    seed_machine();
+    file("base_json/house.json", kModel);
+    file("weather_files/w.json", R"({"weather_file": "w.epw"})");
+    file("weather_files/w.epw", "sample");
+    config(R"({"g": {"base_json": ["house"], "weather_files": ["w"]}})");
+    const auto result = run(cfg, false, {}, nullptr, row.temp_directory);
+    ASSERT_FALSE(result.outcome);
+    EXPECT_EQ(result.outcome.error().message, row.error);
+    const auto& lines = result.console.lines;
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 4, lines.end()),
+              (std::vector<std::string>{
+                  "[SIMULATION] Starting simulation for g_0",
+                  "[NATIVE_RUNNER] Using hybrid approach with external process execution",
+                  "[NATIVE_RUNNER] Weather file: " + (base() / "weather_files" / "w.epw").string(),
+                  "[NATIVE_RUNNER] Output path: " + (out() / "result_batch_a_g_0").string()}));
+    const auto errors = log_lines("logs/errors/batch_errors_job.jsonl");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find(R"("error_code":"SIMULATION_FAILED")"), std::string::npos);
+    EXPECT_TRUE(processes_.requests().empty());
+    EXPECT_FALSE(files_.exists(out() / "result_batch_a_g_0" / "engine"));
+  }
 }
 
 TEST_F(BatchDriverTest, SecondRunAppendsToTheLogsAndRewritesVariants) {

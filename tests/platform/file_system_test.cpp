@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "support/os_errors.h"
 #include "support/temp_dir.h"
@@ -56,6 +58,44 @@ TEST(FileSystem, PathsWithANulCharacterNameNoFile) {
   EXPECT_EQ(created.error().message, test_support::invalid_name_error());
   EXPECT_FALSE(fs::exists(dir.path() / "made"));
   EXPECT_EQ(dir.read("file"), "x");
+}
+
+// What an engine leaves in its run directory, moved whole into a result directory: files at any
+// depth, empty folders and all. Whatever stands at the target already is never replaced.
+TEST(MoveTree, MovesAWholeTreeAndNeverReplacesATarget) {
+  test_support::TempDir dir;
+  dir.write("run/summary.csv", "a,b\n");
+  dir.write("run/out/deep/series.csv", "1\n");
+  fs::create_directories(dir.path() / "run" / "empty");
+  fs::create_directories(dir.path() / "result");
+  ASSERT_TRUE(move_tree(dir.path() / "run", dir.path() / "result" / "outputs").has_value());
+  EXPECT_FALSE(fs::exists(dir.path() / "run"));
+  EXPECT_EQ(dir.read("result/outputs/summary.csv"), "a,b\n");
+  EXPECT_EQ(dir.read("result/outputs/out/deep/series.csv"), "1\n");
+  EXPECT_TRUE(fs::is_directory(dir.path() / "result" / "outputs" / "empty"));
+
+  dir.write("next/summary.csv", "new");
+  fs::create_directories(dir.path() / "empty_target");
+  for (const char* target : {"result/outputs", "result/outputs/summary.csv", "empty_target"}) {
+    SCOPED_TRACE(target);
+    EXPECT_FALSE(move_tree(dir.path() / "next", dir.path() / target).has_value());
+    EXPECT_EQ(dir.read("next/summary.csv"), "new");
+  }
+  EXPECT_EQ(dir.read("result/outputs/summary.csv"), "a,b\n");
+  EXPECT_TRUE(fs::is_empty(dir.path() / "empty_target"));
+}
+
+TEST(FilesBelow, ListsEveryFileAtAnyDepthWithForwardSlashes) {
+  test_support::TempDir dir;
+  dir.write("run/a.csv", "");
+  dir.write("run/out/b.json", "");
+  dir.write("run/out/deeper/c.txt", "");
+  fs::create_directories(dir.path() / "run" / "empty");
+  auto files = files_below(dir.path() / "run");
+  ASSERT_TRUE(files.has_value()) << files.error().message;
+  std::sort(files->begin(), files->end());
+  EXPECT_EQ(*files, (std::vector<std::string>{"a.csv", "out/b.json", "out/deeper/c.txt"}));
+  EXPECT_FALSE(files_below(dir.path() / "missing").has_value());
 }
 
 }  // namespace
