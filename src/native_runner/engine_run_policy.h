@@ -14,6 +14,8 @@ struct OutputSelection {
   // they are in (none at all when `patterns` is empty).
   bool everything = true;
   std::vector<common::PathPattern> patterns;
+
+  friend bool operator==(const OutputSelection&, const OutputSelection&) = default;
 };
 
 // How every engine run of a batch goes.
@@ -23,6 +25,8 @@ struct EngineRunPolicy {
   // A run the engine failed is started afresh up to this many more times.
   unsigned retries = 0;
   OutputSelection keep;
+
+  friend bool operator==(const EngineRunPolicy&, const EngineRunPolicy&) = default;
 };
 
 }  // namespace native_runner
