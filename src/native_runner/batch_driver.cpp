@@ -22,13 +22,13 @@
 #include "model_editing/variant_finishing.h"
 #include "native_runner/batch_config.h"
 #include "native_runner/batch_log.h"
+#include "native_runner/batch_records.h"
 #include "native_runner/batch_temp_directory.h"
 #include "native_runner/combination_output.h"
 #include "native_runner/diagnostics.h"
 #include "native_runner/engine_outputs.h"
 #include "native_runner/engine_run.h"
 #include "native_runner/engine_runner.h"
-#include "native_runner/progress_files.h"
 #include "native_runner/shard.h"
 #include "native_runner/simulation_outcome_file.h"
 #include "native_runner/utc_timestamp.h"
@@ -107,7 +107,7 @@ class BatchRun {
         parallel_(!options.json_only && options.jobs > 1),
         console_(services.out),
         out_(parallel_ ? prepared_ : services.out),
-        progress_files_(services.files, options.progress_dir, options.job_id),
+        records_(services.files, options.output_dir, options.progress_dir, options.job_id),
         temp_directory_(services.files, services.engine.temp_directory) {
     if (options.jobs > 1) pool_.emplace(options.jobs);
   }
@@ -132,12 +132,13 @@ class BatchRun {
     auto config_name = config_name_from_path(config_path);
     if (!config_name) return std::unexpected(config_name.error());
     config_name_ = std::move(*config_name);
-    log_.emplace(files_, output_dir_, options_.job_id, config_name_);
+    records_.open_logs(config_name_);
     if (auto started = start_batch(config_path); !started) return started;
     for (const auto& [name, object] : group_members(*config)) {
       if (auto done = run_group(name, *object); !done) return done;
     }
-    if (auto logged = event("BATCH_COMPLETE", "Native batch processing completed"); !logged) {
+    if (auto logged = records_.event("BATCH_COMPLETE", "Native batch processing completed");
+        !logged) {
       return logged;
     }
     out_ << "Batch run complete.\n"
@@ -165,7 +166,7 @@ class BatchRun {
     out_ << "[NATIVE_BATCH] Config name: " << config_name_ << '\n'
          << "[NATIVE_BATCH] Native output dir: " << platform::path_text(output_dir_) << '\n';
     if (auto created = files_.create_directories(output_dir_); !created) return created;
-    if (auto logged = event("BATCH_START", "Native batch processing started"); !logged) {
+    if (auto logged = records_.event("BATCH_START", "Native batch processing started"); !logged) {
       return logged;
     }
     out_ << "Starting batch run with config: " << config_text << '\n';
@@ -183,7 +184,8 @@ class BatchRun {
     if (!group) return std::unexpected(group.error());
     const auto total = count_combinations(group->parameters);
     if (!total) return std::unexpected(total.error());
-    if (auto written = progress(name, 0, *total, 0.0, "Starting batch processing"); !written) {
+    if (auto written = records_.progress(name, 0, *total, 0.0, "Starting batch processing", out_);
+        !written) {
       return written;
     }
     CombinationOdometer odometer(group->parameters);
@@ -210,7 +212,7 @@ class BatchRun {
     }
     // The group is complete once its last engine run is.
     if (auto finished = finish_runs(); !finished) return finished;
-    return progress(name, *total, *total, 100.0, "Group processing completed");
+    return records_.progress(name, *total, *total, 100.0, "Group processing completed", out_);
   }
 
   // Counts every combination of the batch, in order, whether or not this process handles it.
@@ -260,14 +262,14 @@ class BatchRun {
                                             std::uint64_t total, double percentage,
                                             std::string status) {
     return [=, this](std::ostream& out) {
-      return progress(model, current, total, percentage, status, out);
+      return records_.progress(model, current, total, percentage, status, out);
     };
   }
 
   CombinationOutput::Record event_record(std::string type, std::string message,
                                          const Combination& c) {
     return [=, this, name = c.name, index = c.index, total = c.total](std::ostream&) {
-      return event(type, message, LogPosition{name, index, total});
+      return records_.event(type, message, LogPosition{name, index, total});
     };
   }
 
@@ -323,12 +325,10 @@ class BatchRun {
         const Json details = {{"param_key", key}, {"param_file", file_text}};
         const std::string message =
             "Failed to merge " + key + " parameter: " + applied.error().message;
-        auto logged = output.record(
-            [this, message, details, name = c.name, index = c.index, total = c.total](
-                std::ostream&) {
-              return error_record("MERGE_FAILED", message, LogPosition{name, index, total},
-                                  details);
-            });
+        auto logged = output.record([this, message, details, name = c.name, index = c.index,
+                                     total = c.total](std::ostream&) {
+          return records_.error("MERGE_FAILED", message, LogPosition{name, index, total}, details);
+        });
         if (!logged) return std::unexpected(logged.error());
         return std::unexpected(applied.error());
       }
@@ -373,9 +373,9 @@ class BatchRun {
     if (weather->kind == WeatherLookup::Kind::NotNamed) {
       out_ << "No weather file specified for " << c.name << ", skipping simulation\n";
       Json details = {{"combination", c.index}, {"group_name", c.group.name}};
-      return error_record("WEATHER_FILE_NOT_FOUND",
-                          "No weather file specified for this combination", c.position(),
-                          std::move(details));
+      return records_.error("WEATHER_FILE_NOT_FOUND",
+                            "No weather file specified for this combination", c.position(),
+                            std::move(details));
     }
     if (weather->kind == WeatherLookup::Kind::Skipped) return {};
     const WrapperQuery query{base_, wrapper_name(c.group.parameters, c.values), c.name,
@@ -410,21 +410,22 @@ class BatchRun {
     if (auto removed = remove_outcome_file(files_, result_dir); !removed) return removed;
     if (auto removed = remove_engine_outputs(files_, result_dir); !removed) return removed;
     ++simulated_;
-    if (auto written = simulation_progress(c, false); !written) return written;
+    if (auto written = records_.simulation_progress(c.name, false); !written) return written;
     const std::string starting = "[SIMULATION] Starting simulation for " + c.name;
-    EngineJob job{c.name,
-                  c.index,
-                  c.total,
-                  starting,
-                  std::move(variant),
-                  platform::path_text(result_dir),
-                  strip_verbatim_prefix(platform::path_text(absolute_output_dir_ / result_dir.filename())),
-                  weather_text,
-                  platform::path_text(variant_file),
-                  wrapper->flags,
-                  *workspace,
-                  result_dir,
-                  std::move(*inputs)};
+    EngineJob job{
+        c.name,
+        c.index,
+        c.total,
+        starting,
+        std::move(variant),
+        platform::path_text(result_dir),
+        strip_verbatim_prefix(platform::path_text(absolute_output_dir_ / result_dir.filename())),
+        weather_text,
+        platform::path_text(variant_file),
+        wrapper->flags,
+        *workspace,
+        result_dir,
+        std::move(*inputs)};
     emit_diagnostic(starting);
     if (!pool_) return run_engine_job(job, out_);
     flush_console();
@@ -457,8 +458,9 @@ class BatchRun {
     out_ << "RESUME: Skipping simulation for " << c.name
          << " (already succeeded with the same inputs)\n";
     ++resumed_;
-    return event("RESUME_SKIP", "Simulation skipped: an earlier run succeeded with the same inputs",
-                 c.position());
+    return records_.event("RESUME_SKIP",
+                          "Simulation skipped: an earlier run succeeded with the same inputs",
+                          c.position());
   }
 
   // A failed engine run, once logged: with keep_going it ends only its combination. Runs that
@@ -474,9 +476,9 @@ class BatchRun {
   common::Result<void> run_engine_job(const EngineJob& job, std::ostream& out) {
     out << job.starting_line << '\n';
     const EngineServices engine{out, files_, services_.processes, services_.engine, options_.stop};
-    const SimulationRequest request{job.model,    job.result_text, job.weather_text,
-                                    job.flags,    job.workspace,   config_name_,
-                                    {},           job.model_name,  job.result_absolute};
+    const SimulationRequest request{job.model, job.result_text, job.weather_text,
+                                    job.flags, job.workspace,   config_name_,
+                                    {},        job.model_name,  job.result_absolute};
     const auto record_retry = [this, &job](std::uint64_t attempt, const common::Error& failure) {
       return retry_event(job, attempt, failure);
     };
@@ -505,24 +507,24 @@ class BatchRun {
 
   common::Result<void> retry_event(const EngineJob& job, std::uint64_t attempt,
                                    const common::Error& failure) {
-    const std::string_view reason = std::string_view(failure.message).substr(
-        0, failure.message.find('\n'));
-    return event("SIMULATION_RETRY",
-                 "Retrying simulation (attempt " + std::to_string(attempt) + " of " +
-                     std::to_string(options_.engine_runs.retries + 1) + ") after: " +
-                     std::string(reason),
-                 job.position());
+    const std::string_view reason =
+        std::string_view(failure.message).substr(0, failure.message.find('\n'));
+    return records_.event("SIMULATION_RETRY",
+                          "Retrying simulation (attempt " + std::to_string(attempt) + " of " +
+                              std::to_string(options_.engine_runs.retries + 1) +
+                              ") after: " + std::string(reason),
+                          job.position());
   }
 
   // The verdict of a finished run, on the main thread or a worker: the failure record, or the
   // outcome record of a success with its progress and event.
   common::Result<void> record_outcome(const EngineJob& job, const EngineRunReport& report) {
-    std::scoped_lock lock(records_mutex_);
+    const auto held = records_.hold();
     if (!report.verdict) {
       Json details = {{"weather_file", job.weather_text}, {"model_file", job.variant_text}};
-      auto logged = error_record("SIMULATION_FAILED",
-                                 "Simulation failed: " + report.verdict.error().message,
-                                 job.position(), std::move(details));
+      auto logged = records_.error("SIMULATION_FAILED",
+                                   "Simulation failed: " + report.verdict.error().message,
+                                   job.position(), std::move(details));
       if (!logged) return logged;
       return engine_failed(report.verdict);
     }
@@ -530,19 +532,20 @@ class BatchRun {
     if (auto recorded = write_outcome_file(files_, job.result_dir, job.inputs, run); !recorded) {
       return recorded;
     }
-    if (auto written = write_simulation_progress(job.model_name, true); !written) return written;
-    return event("SIMULATION_SUCCESS", "Simulation completed successfully", job.position());
+    if (auto written = records_.simulation_progress(job.model_name, true); !written) return written;
+    return records_.event("SIMULATION_SUCCESS", "Simulation completed successfully",
+                          job.position());
   }
 
   void note_failure(const common::Error& error) {
-    std::scoped_lock lock(records_mutex_);
+    std::scoped_lock lock(failure_mutex_);
     if (!first_failure_) first_failure_ = error;
   }
 
   // Why no further combination may start: the user interrupted, or a parallel run failed.
   common::Result<void> halted() {
     if (options_.stop.stop_requested()) return common::fail("Interrupted");
-    std::scoped_lock lock(records_mutex_);
+    std::scoped_lock lock(failure_mutex_);
     if (first_failure_) return std::unexpected(*first_failure_);
     return {};
   }
@@ -552,7 +555,7 @@ class BatchRun {
     if (!pool_) return {};
     pool_->wait_idle();
     flush_console();
-    std::scoped_lock lock(records_mutex_);
+    std::scoped_lock lock(failure_mutex_);
     if (first_failure_) return std::unexpected(*first_failure_);
     return {};
   }
@@ -576,48 +579,6 @@ class BatchRun {
     return *workspace;
   }
 
-  common::Result<void> progress(const std::string& model, std::uint64_t current,
-                                std::uint64_t total, double percentage, std::string status) {
-    return progress(model, current, total, percentage, std::move(status), out_);
-  }
-
-  common::Result<void> progress(const std::string& model, std::uint64_t current,
-                                std::uint64_t total, double percentage, std::string status,
-                                std::ostream& out) {
-    const ProgressUpdate update{options_.job_id,   current,        total, percentage, model,
-                                std::move(status), utc_timestamp()};
-    std::scoped_lock lock(records_mutex_);
-    return progress_files_.write(update, out);
-  }
-
-  common::Result<void> simulation_progress(const Combination& c, bool finished) {
-    return write_simulation_progress(c.name, finished);
-  }
-
-  common::Result<void> write_simulation_progress(const std::string& name, bool finished) {
-    const std::string& job = options_.job_id;
-    const SimulationProgress snapshot =
-        finished ? SimulationProgress{job, name, 8760, 8760, 100.0, "December", 31, 23.0,
-                                      "Simulation completed successfully", utc_timestamp()}
-                 : SimulationProgress{job, name, 0, 8760, 0.0, "January", 1, 0.0,
-                                      "Starting simulation", utc_timestamp()};
-    std::scoped_lock lock(records_mutex_);
-    return progress_files_.write_simulation(snapshot);
-  }
-
-  // Log lines come from the main thread and from the engine runs: one writer at a time.
-  common::Result<void> event(std::string_view type, std::string_view message,
-                             const LogPosition& position = {}) {
-    std::scoped_lock lock(records_mutex_);
-    return log_->event(type, message, position);
-  }
-
-  common::Result<void> error_record(std::string_view code, std::string_view message,
-                                    const LogPosition& position, Json details) {
-    std::scoped_lock lock(records_mutex_);
-    return log_->error(code, message, position, std::move(details));
-  }
-
   const BatchOptions& options_;
   const fs::path& base_;
   const fs::path& output_dir_;
@@ -629,16 +590,14 @@ class BatchRun {
   std::ostringstream prepared_;
   std::ostream& out_;  // where the main thread prints: the console, or prepared_
   std::mutex console_mutex_;
-  // One writer at a time for the logs, the snapshot files and first_failure_.
-  std::recursive_mutex records_mutex_;
+  BatchRecords records_;
+  std::mutex failure_mutex_;
   std::optional<common::Error> first_failure_;
-  ProgressFiles progress_files_;
   // Created at the first simulation, removed with the run whichever way it ends.
   BatchTempDirectory temp_directory_;
   std::string config_name_;
   std::filesystem::path absolute_output_dir_;
   std::uint64_t sequence_number_ = 0;  // of the next combination, across all groups
-  std::optional<BatchLog> log_;  // named after the configuration, so made once it is known
   // Weather file hashes for the outcome records; used by the main thread only.
   std::map<fs::path, std::string> weather_hashes_;
   const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();

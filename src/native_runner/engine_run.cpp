@@ -66,8 +66,8 @@ EngineRunReport run_engine(SimulationRequest request, const std::filesystem::pat
       return report;
     }
     if (!ended->verdict && attempt < attempts) {
-      auto recorded =
-          announce_retry(request.model_name, attempt + 1, attempts, ended->verdict.error(), services);
+      auto recorded = announce_retry(request.model_name, attempt + 1, attempts,
+                                     ended->verdict.error(), services);
       if (!recorded) {
         report.verdict = std::move(recorded);
         return report;
@@ -75,9 +75,8 @@ EngineRunReport run_engine(SimulationRequest request, const std::filesystem::pat
       continue;
     }
     const EngineStreams streams{ended->standard_output, ended->standard_error};
-    if (auto kept =
-            keep_engine_outputs(services.engine.files, directory.path(), result_dir, streams,
-                                policy.keep);
+    if (auto kept = keep_engine_outputs(services.engine.files, directory.path(), result_dir,
+                                        streams, policy.keep);
         !kept) {
       report.verdict = std::move(kept);
       return report;

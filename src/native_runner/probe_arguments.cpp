@@ -141,8 +141,7 @@ constexpr std::array<common::Option<ProbeSettings>, 8> kOptions{{
       "a positive number of seconds"},
      apply_timeout},
     {{"--retries", OptionValue::kOne, "N",
-      "start an engine run that failed again, up to N more times (default 0)",
-      "a whole number"},
+      "start an engine run that failed again, up to N more times (default 0)", "a whole number"},
      apply_retries},
 }};
 

@@ -15,8 +15,7 @@ bool has_matching_outcome(const Files& files, const std::filesystem::path& resul
 }
 
 common::Result<void> write_outcome_file(const Files& files, const std::filesystem::path& result_dir,
-                                        const SimulationInputs& inputs,
-                                        const SimulationRun& run) {
+                                        const SimulationInputs& inputs, const SimulationRun& run) {
   return files.replace(outcome_file_path(result_dir), render_outcome(inputs, run));
 }
 

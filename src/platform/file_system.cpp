@@ -52,8 +52,7 @@ common::Result<void> remove_directory_tree(const std::filesystem::path& path) {
   return {};
 }
 
-common::Result<void> copy_tree(const std::filesystem::path& from,
-                               const std::filesystem::path& to) {
+common::Result<void> copy_tree(const std::filesystem::path& from, const std::filesystem::path& to) {
   if (contains_nul(from) || contains_nul(to)) return std::unexpected(nul_in_path_error());
   std::error_code code;
   if (std::filesystem::exists(std::filesystem::symlink_status(to, code))) {

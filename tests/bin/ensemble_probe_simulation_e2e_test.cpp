@@ -337,19 +337,19 @@ TEST(EnsembleProbeSimulation, BundledExampleWorkspaceRunsItsStandInEngine) {
     std::string model;
     int run;
     std::string options;
-  } kRows[] = {{"fabric_and_tariff_0", 1, "(none)"}, {"heat_pump_retrofit_0", 5, "(none)"},
+  } kRows[] = {{"fabric_and_tariff_0", 1, "(none)"},
+               {"heat_pump_retrofit_0", 5, "(none)"},
                {"heat_pump_retrofit_1", 6, "--heat-balance"}};
   for (const auto& row : kRows) {
     const std::string result = "out/result_demo_batch_" + row.model;
     EXPECT_EQ(ws.tree(result + "/engine/outputs"), Tree{row.model + "__summary.txt"});
-    EXPECT_EQ(mask_batch_directory(ws.read(result + "/engine/outputs/" + row.model +
-                                           "__summary.txt")),
-              "stand-in engine run for " + row.model +
-                  " (no simulation was performed)\nmodel file:   " + ws.temp_model(row.run) +
-                  "\nweather file: ws/input/batch_parameters/weather_files/sample_site.epw\n"
-                  "config name:  demo_batch\noptions:      " +
-                  row.options + "\nWORKSPACE:    ws\nresult dir:   " + ws.cwd() + "/" + result +
-                  "\n");
+    EXPECT_EQ(
+        mask_batch_directory(ws.read(result + "/engine/outputs/" + row.model + "__summary.txt")),
+        "stand-in engine run for " + row.model +
+            " (no simulation was performed)\nmodel file:   " + ws.temp_model(row.run) +
+            "\nweather file: ws/input/batch_parameters/weather_files/sample_site.epw\n"
+            "config name:  demo_batch\noptions:      " +
+            row.options + "\nWORKSPACE:    ws\nresult dir:   " + ws.cwd() + "/" + result + "\n");
     EXPECT_EQ(ws.read(result + "/engine/stdout.txt"),
               "stand-in engine: summary written for " + row.model + "\n");
   }

@@ -300,7 +300,8 @@ TEST_F(BatchDriverTest, SimulatesEveryVariantWithItsWeatherAndWrapper) {
   EXPECT_EQ(requests[0].arguments,
             (std::vector<std::string>{
                 (workspace() / "src-tauri" / "resources" / "run.sh").string(),
-                (temp() / "ensemble_probe-1" / "run-1" / "temp_model.json").string(), weather, "batch_a", "--heat-balance"}));
+                (temp() / "ensemble_probe-1" / "run-1" / "temp_model.json").string(), weather,
+                "batch_a", "--heat-balance"}));
   EXPECT_EQ(requests[0].added_variable,
             (std::pair<std::string, std::string>{"WORKSPACE", workspace().string()}));
   EXPECT_FALSE(files_.exists(temp() / "temp_model.json"));

@@ -43,10 +43,11 @@ class EngineRunTest : public ::testing::Test {
     const Files& used = files != nullptr ? *files : files_;
     const EngineServices engine{out_, used, processes_, host_, {}};
     BatchTempDirectory temp(used, kRoot / "tmp");
-    const SimulationRequest request{model_, "out/result_c_g_0", "w.epw", {}, kRoot / "ws",
-                                    "c",    {},                 "g_0",   "/abs/result_c_g_0"};
+    const SimulationRequest request{model_, "out/result_c_g_0", "w.epw", {}, kRoot / "ws", "c", {},
+                                    "g_0",  "/abs/result_c_g_0"};
     const auto record = [this](std::uint64_t attempt, const common::Error& failure) {
-      retries_.push_back(std::to_string(attempt) + ": " + failure.message.substr(0, failure.message.find('\n')));
+      retries_.push_back(std::to_string(attempt) + ": " +
+                         failure.message.substr(0, failure.message.find('\n')));
       return common::Result<void>{};
     };
     auto report = run_engine(request, kResult, policy, EngineRunServices{engine, temp, record});
@@ -97,7 +98,10 @@ TEST_F(EngineRunTest, RetriesFailedAttemptsAndKeepsTheLastOnesOutputs) {
   } kRows[] = {
       {{0}, 2, true, 1, {}},
       {{3}, 0, false, 1, {}},
-      {{3, 5, 0}, 2, true, 3,
+      {{3, 5, 0},
+       2,
+       true,
+       3,
        {"2: Simulation failed. Exit code: Some(3)", "3: Simulation failed. Exit code: Some(5)"}},
       {{3, 4}, 1, false, 2, {"2: Simulation failed. Exit code: Some(3)"}},
   };
@@ -120,10 +124,10 @@ TEST_F(EngineRunTest, RetriesFailedAttemptsAndKeepsTheLastOnesOutputs) {
                           "engine/outputs/summary.csv=attempt " + n, "engine/stderr.txt=err " + n,
                           "engine/stdout.txt=out " + n}));
     for (std::uint64_t k = 2; k <= row.attempts; ++k) {
-      EXPECT_NE(out_.str().find("[SIMULATION] Retrying simulation for g_0 (attempt " +
-                                std::to_string(k) + " of " + std::to_string(row.retries + 1) +
-                                ")\n"),
-                std::string::npos)
+      EXPECT_NE(
+          out_.str().find("[SIMULATION] Retrying simulation for g_0 (attempt " + std::to_string(k) +
+                          " of " + std::to_string(row.retries + 1) + ")\n"),
+          std::string::npos)
           << out_.str();
     }
     // Every attempt had its own directory, and none is left.
@@ -141,8 +145,12 @@ TEST_F(EngineRunTest, KeepsOnlyTheSelectedOutputs) {
     std::vector<std::string> patterns;
     std::vector<std::string> outputs;
   } kRows[] = {
-      {false, {"*.csv"}, {"engine/outputs/series/hourly.csv=1,2", "engine/outputs/summary.csv=attempt 1"}},
-      {false, {"series/*", "log.txt"}, {"engine/outputs/log.txt=log 1", "engine/outputs/series/hourly.csv=1,2"}},
+      {false,
+       {"*.csv"},
+       {"engine/outputs/series/hourly.csv=1,2", "engine/outputs/summary.csv=attempt 1"}},
+      {false,
+       {"series/*", "log.txt"},
+       {"engine/outputs/log.txt=log 1", "engine/outputs/series/hourly.csv=1,2"}},
       {false, {"nothing.*"}, {}},
       {false, {}, {}},
   };
@@ -168,13 +176,14 @@ TEST_F(EngineRunTest, SetUpAndMoveFailuresAreNotRetriedAndKeepNothing) {
   (void)files_.remove(kRoot / "ws" / "src-tauri" / "resources" / "run.sh");
   auto report = run(policy);
   ASSERT_FALSE(report.verdict);
-  EXPECT_EQ(report.verdict.error().message, "run.sh not found at: /mem/ws/src-tauri/resources/run.sh");
+  EXPECT_EQ(report.verdict.error().message,
+            "run.sh not found at: /mem/ws/src-tauri/resources/run.sh");
   EXPECT_EQ(report.attempts, 1u);
   EXPECT_FALSE(files_.exists(kResult / "engine"));
 
   files_.put(kRoot / "ws" / "src-tauri" / "resources" / "run.sh", "");
-  const test_support::FailingFiles failing(files_, {test_support::FileCall::MoveTree, 1,
-                                                    "No space left on device (os error 28)"});
+  const test_support::FailingFiles failing(
+      files_, {test_support::FileCall::MoveTree, 1, "No space left on device (os error 28)"});
   report = run(policy, &failing);
   ASSERT_FALSE(report.verdict);
   EXPECT_EQ(report.verdict.error().message,

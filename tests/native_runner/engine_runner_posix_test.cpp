@@ -3,10 +3,10 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <stop_token>
 #include <string>
-#include <optional>
 #include <thread>
 
 #include "json/json_writer.h"
@@ -57,9 +57,15 @@ class EngineRunnerTest : public ::testing::Test {
                                 CliFlags flags = {}, std::string_view output = "o",
                                 fs::path model_directory = {}) {
     if (model_directory.empty()) model_directory = temp_.path();
-    const SimulationRequest request{model_, output, weather, flags, workspace_, "cfg",
+    const SimulationRequest request{model_,
+                                    output,
+                                    weather,
+                                    flags,
+                                    workspace_,
+                                    "cfg",
                                     [model_directory] { return model_directory; }};
-    auto ended = run_simulation(request, EngineServices{out_, system_files(), processes_, host, {}});
+    auto ended =
+        run_simulation(request, EngineServices{out_, system_files(), processes_, host, {}});
     if (!ended) return std::unexpected(ended.error());
     ended_ = *ended;
     return ended->verdict;
@@ -212,8 +218,8 @@ TEST_F(EngineRunnerTest, StopEndsTheEngineAndRemovesTheTemporaryModel) {
     stop.request_stop();
   });
   const EngineHost engine_host = host();
-  const SimulationRequest request{model_, "o", "w", {}, workspace_, "cfg",
-                                  [this] { return temp_.path(); }};
+  const SimulationRequest request{
+      model_, "o", "w", {}, workspace_, "cfg", [this] { return temp_.path(); }};
   const auto result = run_simulation(
       request, EngineServices{out_, system_files(), processes_, engine_host, stop.get_token()});
   ASSERT_FALSE(result.has_value());

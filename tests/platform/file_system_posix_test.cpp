@@ -131,7 +131,8 @@ TEST(AppendAndReplace, WritesThatFailPartWayLeaveEarlierContentWhole) {
 // A directory in memory, on another file system than the test's temporary directory, as a
 // batch's temporary directory on tmpfs is beside results on disk; none where there is no such.
 std::optional<fs::path> other_file_system(const fs::path& than) {
-  struct stat here {}, there {};
+  struct stat here {
+  }, there{};
   if (::stat(than.c_str(), &here) != 0 || ::stat("/dev/shm", &there) != 0) return std::nullopt;
   if (here.st_dev == there.st_dev) return std::nullopt;
   return fs::path("/dev/shm");
@@ -201,7 +202,10 @@ TEST(TempDirectory, NamesTheDirectoryItTriedAndWhy) {
     EXPECT_EQ(found ? found->string() : found.error().message, row.expected);
   }
   for (std::size_t i = 0; i < saved.size(); ++i) {
-    if (saved[i]) ::setenv(kNames[i], saved[i]->c_str(), 1); else ::unsetenv(kNames[i]);
+    if (saved[i])
+      ::setenv(kNames[i], saved[i]->c_str(), 1);
+    else
+      ::unsetenv(kNames[i]);
   }
 }
 

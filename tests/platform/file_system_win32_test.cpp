@@ -167,9 +167,8 @@ TEST(Win32TempDirectory, NamesAMissingDirectory) {
   ASSERT_TRUE(found) << found.error().message;
   EXPECT_EQ(*found, dir.path());
   ASSERT_FALSE(failed);
-  EXPECT_TRUE(failed.error().message.starts_with("the temporary directory '" +
-                                                 platform::path_text(missing) +
-                                                 "' cannot be used: "))
+  EXPECT_TRUE(failed.error().message.starts_with(
+      "the temporary directory '" + platform::path_text(missing) + "' cannot be used: "))
       << failed.error().message;
 }
 
