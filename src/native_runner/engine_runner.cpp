@@ -47,10 +47,13 @@ common::Error failure(const std::string& verdict, const EngineOutcome& ended) {
 platform::ProcessRequest engine_request(const ShellCommand& shell,
                                         std::vector<std::string> fixed_arguments,
                                         const std::vector<std::string>& options,
-                                        const std::filesystem::path& workspace) {
-  platform::ProcessRequest request{
-      shell.program, shell.args,
-      std::pair{std::string("WORKSPACE"), platform::path_text(workspace)}};
+                                        const SimulationRequest& simulation) {
+  platform::ProcessRequest request{shell.program,
+                                   shell.args,
+                                   {{"WORKSPACE", platform::path_text(simulation.workspace)},
+                                    {"ENSEMBLE_MODEL_NAME", std::string(simulation.model_name)},
+                                    {"ENSEMBLE_RESULT_DIR", std::string(simulation.result_dir)}},
+                                   simulation.time_limit};
   request.arguments.insert(request.arguments.end(), fixed_arguments.begin(), fixed_arguments.end());
   request.arguments.insert(request.arguments.end(), options.begin(), options.end());
   return request;
@@ -113,7 +116,7 @@ common::Result<EngineOutcome> run_simulation(const SimulationRequest& request,
       *shell,
       {script_text, model_text, strip_verbatim_prefix(request.weather_file),
        std::string(request.config_name)},
-      options, request.workspace);
+      options, request);
   out << kTag << "Executing: " << shell->program << ' ' << script_text << ' ' << model_text << ' '
       << request.weather_file << ' ' << request.config_name << ' ' << option_list(options)
       << '\n';
@@ -125,6 +128,13 @@ common::Result<EngineOutcome> run_simulation(const SimulationRequest& request,
   if (outcome->cancelled) return common::fail(std::string(kEngineRunInterrupted));
 
   EngineOutcome ended{std::move(outcome->standard_output), std::move(outcome->standard_error), {}};
+  if (outcome->timed_out) {
+    ended.verdict = std::unexpected(failure(std::string(kTimeLimitPrefix) +
+                                                seconds_text(*request.time_limit) +
+                                                " s (time limit)",
+                                            ended));
+    return ended;
+  }
   if (outcome->exit_code != 0) {
     ended.verdict = std::unexpected(
         failure(std::string(kFailurePrefix) + exit_code_text(outcome->exit_code), ended));

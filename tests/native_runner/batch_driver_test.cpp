@@ -302,8 +302,11 @@ TEST_F(BatchDriverTest, SimulatesEveryVariantWithItsWeatherAndWrapper) {
                 (workspace() / "src-tauri" / "resources" / "run.sh").string(),
                 (temp() / "ensemble_probe-1" / "run-1" / "temp_model.json").string(), weather,
                 "batch_a", "--heat-balance"}));
-  EXPECT_EQ(requests[0].added_variable,
-            (std::pair<std::string, std::string>{"WORKSPACE", workspace().string()}));
+  EXPECT_EQ(requests[0].added_variables,
+            (std::vector<std::pair<std::string, std::string>>{
+                {"WORKSPACE", workspace().string()},
+                {"ENSEMBLE_MODEL_NAME", "g_0"},
+                {"ENSEMBLE_RESULT_DIR", (out() / "result_batch_a_g_0").string()}}));
   EXPECT_FALSE(files_.exists(temp() / "temp_model.json"));
   // The simulated variant is the written one: "model_wrappers" applied marks opaque elements.
   ASSERT_EQ(simulated_models_.size(), 1u);
@@ -353,7 +356,7 @@ TEST_F(BatchDriverTest, WorkspaceIsTwoNamedLevelsAboveTheBaseParameterDirectory)
     ASSERT_TRUE(result.outcome) << result.outcome.error().message;
     const auto requests = processes_.requests();
     ASSERT_FALSE(requests.empty());
-    EXPECT_EQ(requests.back().added_variable,
+    EXPECT_EQ(requests.back().added_variables.at(0),
               (std::pair<std::string, std::string>{"WORKSPACE", workspace().string()}));
   }
 }
