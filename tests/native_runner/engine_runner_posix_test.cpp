@@ -234,5 +234,39 @@ TEST_F(EngineRunnerTest, StopEndsTheEngineAndRemovesTheTemporaryModel) {
   EXPECT_EQ(out_.str().find("Simulation completed"), std::string::npos);
 }
 
+// The engine is told which combination it simulates and where its result directory is. Past its
+// time limit it is stopped, the process it started with it, and that is the engine's failure.
+TEST_F(EngineRunnerTest, EngineIsToldItsCombinationAndStoppedAtItsTimeLimit) {
+  write_engine(
+      "printf '%s|%s' \"$ENSEMBLE_MODEL_NAME\" \"$ENSEMBLE_RESULT_DIR\" > \"$WORKSPACE/told\"\n"
+      "echo started; [ -n \"$HANG\" ] || exit 0\n"
+      "sleep 30 & echo $! > \"$WORKSPACE/child\"; wait\n");
+  const auto run_once = [this](std::optional<std::chrono::milliseconds> limit) {
+    SimulationRequest request{model_, "o", "w", {}, workspace_, "cfg",
+                              [this] { return temp_.path(); }, "g_3", "/abs/out/result_cfg_g_3",
+                              limit};
+    return run_simulation(request, EngineServices{out_, system_files(), processes_, host(), {}});
+  };
+  auto told = run_once(std::chrono::milliseconds(20000));
+  ASSERT_TRUE(told && told->verdict);
+  EXPECT_EQ(root_.read("work space/told"), "g_3|/abs/out/result_cfg_g_3");
+
+  ::setenv("HANG", "1", 1);
+  auto stopped = run_once(std::chrono::milliseconds(300));
+  ::unsetenv("HANG");
+  ASSERT_TRUE(stopped) << stopped.error().message;
+  ASSERT_FALSE(stopped->verdict);
+  EXPECT_EQ(stopped->verdict.error().message,
+            "the engine was stopped after 0.3 s (time limit)\nStdout: started\n\nStderr: ");
+  EXPECT_TRUE(is_engine_failure(stopped->verdict.error()));
+  EXPECT_EQ(stopped->standard_output, "started\n");
+  EXPECT_FALSE(fs::exists(temp_model()));
+  const int child = std::stoi(root_.read("work space/child"));
+  for (int tries = 0; tries < 200 && ::kill(child, 0) == 0; ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_NE(::kill(child, 0), 0) << "the engine's child still runs";
+}
+
 }  // namespace
 }  // namespace native_runner
