@@ -190,7 +190,8 @@ TEST(EnsembleProbeJobs, OverlapsUpToNRunsAndLeavesTheSameFilesAndRecords) {
   }
 }
 
-// A bad --jobs value is refused before anything is made, in the words the user typed.
+// A bad --jobs (or engine run option) value is refused before anything is made, in the words the
+// user typed.
 TEST(EnsembleProbeJobs, BadValueIsNamedAndNothingIsCreated) {
   const std::string expected =
       " (expected a positive integer up to 1024, or auto)\n";
@@ -202,6 +203,20 @@ TEST(EnsembleProbeJobs, BadValueIsNamedAndNothingIsCreated) {
       {{"--jobs=-2", "--simulation"}, "[ensemble_probe] Invalid value for --jobs: '-2'" + expected},
       {{"--simulation", "--jobs", "x"}, "[ensemble_probe] Invalid value for --jobs: 'x'" + expected},
       {{"--jobs="}, "[ensemble_probe] Invalid value for --jobs: ''" + expected},
+      // The options of engine runs, likewise.
+      {{"--simulation", "--timeout", "0"},
+       "[ensemble_probe] Invalid value for --timeout: '0' (expected a positive number of "
+       "seconds)\n"},
+      {{"--timeout=-1"},
+       "[ensemble_probe] Invalid value for --timeout: '-1' (expected a positive number of "
+       "seconds)\n"},
+      {{"--timeout", "x"},
+       "[ensemble_probe] Invalid value for --timeout: 'x' (expected a positive number of "
+       "seconds)\n"},
+      {{"--retries", "-1"},
+       "[ensemble_probe] Invalid value for --retries: '-1' (expected a whole number)\n"},
+      {{"--keep-outputs", ""},
+       "[ensemble_probe] Invalid value for --keep-outputs: invalid file pattern '': it is empty\n"},
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.err);
