@@ -17,9 +17,6 @@
 #include <vector>
 
 #include "common/sha256.h"
-#include "json/json_writer.h"
-#include "model_editing/system_parameter.h"
-#include "model_editing/variant_finishing.h"
 #include "native_runner/batch_config.h"
 #include "native_runner/batch_log.h"
 #include "native_runner/batch_records.h"
@@ -32,11 +29,11 @@
 #include "native_runner/shard.h"
 #include "native_runner/simulation_outcome_file.h"
 #include "native_runner/utc_timestamp.h"
+#include "native_runner/variant_build.h"
 #include "native_runner/weather_selection.h"
 #include "native_runner/worker_pool.h"
 #include "native_runner/workspace_paths.h"
 #include "native_runner/wrapper_choice.h"
-#include "native_runner/zone_allocation_files.h"
 #include "platform/file_system.h"
 #include "platform/os_error.h"
 
@@ -55,21 +52,6 @@ std::string quoted_escaped(std::string_view text) {
   }
   return quoted + "\"";
 }
-
-// Where one combination stands; the numbers every record of it carries.
-struct Combination {
-  const Group& group;
-  std::uint64_t index;
-  std::uint64_t total;
-  std::string name;
-  double percentage;
-  std::vector<std::string_view> values;
-
-  LogPosition position() const { return LogPosition{name, index, total}; }
-};
-
-// Outcome of the steps that may skip a combination without ending the batch.
-enum class Step { Continue, Skip };
 
 // A combination being built on a worker thread, and what it will have to say.
 struct BuildInFlight {
@@ -258,116 +240,33 @@ class BatchRun {
     return failure;
   }
 
-  CombinationOutput::Record progress_record(std::string model, std::uint64_t current,
-                                            std::uint64_t total, double percentage,
-                                            std::string status) {
-    return [=, this](std::ostream& out) {
-      return records_.progress(model, current, total, percentage, status, out);
-    };
-  }
-
-  CombinationOutput::Record event_record(std::string type, std::string message,
-                                         const Combination& c) {
-    return [=, this, name = c.name, index = c.index, total = c.total](std::ostream&) {
-      return records_.event(type, message, LogPosition{name, index, total});
-    };
-  }
-
   common::Result<void> run_combination(const Combination& c, CombinationOutput& output) {
     if (auto go_on = halted(); !go_on) return go_on;
-    if (auto written = output.record(progress_record(c.name, c.index + 1, c.total, c.percentage,
-                                                     "Processing model"));
+    if (auto written = output.record(progress_record(records_, c.name, c.index + 1, c.total,
+                                                     c.percentage, "Processing model"));
         !written) {
       return written;
     }
-    if (auto logged = output.record(event_record("MODEL_START", "Processing model " + c.name, c));
+    if (auto logged =
+            output.record(event_record(records_, "MODEL_START", "Processing model " + c.name, c));
         !logged) {
       return logged;
     }
-    const fs::path base_model =
-        base_ / "base_json" / platform::path_from_utf8(c.group.base_model_name + ".json");
-    if (!files_.exists(base_model)) {
-      output.out() << "  ERROR: Base model '" << c.group.base_model_name
-                   << ".json' not found. Skipping group.\n";
-      return output.record(
-          progress_record(c.group.name, 0, c.total, 0.0, "Base model not found - skipping group"));
-    }
-    auto variant = read_json(files_, base_model);
-    if (!variant) return std::unexpected(variant.error());
-    std::vector<std::string> applied_keys;
-    auto merged = apply_parameters(c, *variant, applied_keys, output);
-    if (!merged) return std::unexpected(merged.error());
-    if (*merged == Step::Skip) return {};
-    return finish_and_write(c, *variant, applied_keys, output);
-  }
-
-  common::Result<Step> apply_parameters(const Combination& c, Json& variant,
-                                        std::vector<std::string>& applied_keys,
-                                        CombinationOutput& output) {
-    for (std::size_t k = 0; k < c.group.parameters.size(); ++k) {
-      const std::string& key = c.group.parameters[k].key;
-      const fs::path file = base_ / platform::path_from_utf8(key) /
-                            platform::path_from_utf8(std::string(c.values[k]) + ".json");
-      const std::string file_text = platform::path_text(file);
-      if (!files_.exists(file)) {
-        output.out() << "      ERROR: Parameter file not found at '" << file_text
-                     << "'. Skipping this combination.\n";
-        auto written = output.record(progress_record(c.name, c.index + 1, c.total, c.percentage,
-                                                     "Parameter file not found: " + file_text));
-        if (!written) return std::unexpected(written.error());
-        return Step::Skip;
-      }
-      const auto parameter = read_json(files_, file);
-      if (!parameter) return std::unexpected(parameter.error());
-      applied_keys.push_back(key);
-      if (auto applied = model_editing::apply_system_parameter(variant, key, *parameter);
-          !applied) {
-        const Json details = {{"param_key", key}, {"param_file", file_text}};
-        const std::string message =
-            "Failed to merge " + key + " parameter: " + applied.error().message;
-        auto logged = output.record([this, message, details, name = c.name, index = c.index,
-                                     total = c.total](std::ostream&) {
-          return records_.error("MERGE_FAILED", message, LogPosition{name, index, total}, details);
-        });
-        if (!logged) return std::unexpected(logged.error());
-        return std::unexpected(applied.error());
-      }
-    }
-    return Step::Continue;
-  }
-
-  common::Result<void> finish_and_write(const Combination& c, Json& variant,
-                                        const std::vector<std::string>& applied_keys,
-                                        CombinationOutput& output) {
-    if (auto announced = announce_weather_file(*c.group.object, base_, files_, output.out());
-        !announced) {
-      return announced;
-    }
-    if (c.group.zone_allocations) {
-      auto allocated = apply_zone_allocations(variant, *c.group.zone_allocations, base_, files_);
-      if (!allocated) return allocated;
-    }
-    model_editing::finish_variant(variant, applied_keys);
-    const fs::path result_dir = output_dir_ / platform::path_from_utf8(result_directory_name(
-                                                  config_name_, c.group.name, c.index));
-    if (auto created = files_.create_directories(result_dir); !created) return created;
-    const fs::path variant_file =
-        result_dir / platform::path_from_utf8(variant_file_name(c.group.name));
-    // Renamed into place: a rerun into the same output directory that fails while writing
-    // keeps the earlier run's variant whole instead of leaving it cut short.
-    const std::string variant_text = json_text::to_pretty_json(variant);
-    if (auto written = files_.replace(variant_file, variant_text); !written) return written;
+    const VariantSources sources{files_, base_, output_dir_, config_name_};
+    auto built = build_variant(c, sources, records_, output);
+    if (!built) return std::unexpected(built.error());
+    if (!*built) return {};
     ++variants_written_;
     if (options_.json_only) {
       output.out() << "JSON-ONLY MODE: Skipping simulation for " << c.name << '\n';
       return output.record(
-          event_record("JSON_ONLY_SKIP", "Simulation skipped in JSON-only mode", c));
+          event_record(records_, "JSON_ONLY_SKIP", "Simulation skipped in JSON-only mode", c));
     }
-    return simulate(c, variant, variant_text, result_dir, variant_file);
+    return simulate(c, **built);
   }
 
-  common::Result<void> simulate(const Combination& c, Json& variant, std::string_view variant_text,
-                                const fs::path& result_dir, const fs::path& variant_file) {
+  common::Result<void> simulate(const Combination& c, BuiltVariant& variant) {
+    const fs::path& result_dir = variant.result_dir;
     auto weather = resolve_weather_file(*c.group.object, base_, files_, out_);
     if (!weather) return std::unexpected(weather.error());
     if (weather->kind == WeatherLookup::Kind::NotNamed) {
@@ -389,7 +288,7 @@ class BatchRun {
       return std::unexpected(wrapper.error());
     }
     const std::string weather_text = strip_verbatim_prefix(platform::path_text(weather->path));
-    auto inputs = simulation_inputs(c, variant_text, weather->path, weather_text, wrapper->flags);
+    auto inputs = simulation_inputs(c, variant.text, weather->path, weather_text, wrapper->flags);
     if (!inputs) {
       out_ << wrapper_lines.str();
       return std::unexpected(inputs.error());
@@ -417,11 +316,11 @@ class BatchRun {
         c.index,
         c.total,
         starting,
-        std::move(variant),
+        std::move(variant.model),
         platform::path_text(result_dir),
         strip_verbatim_prefix(platform::path_text(absolute_output_dir_ / result_dir.filename())),
         weather_text,
-        platform::path_text(variant_file),
+        platform::path_text(variant.file),
         wrapper->flags,
         *workspace,
         result_dir,
