@@ -641,6 +641,17 @@ def case_probe_jobs_runs_overlap_in_their_own_directories(t):
     remove("C:\\e2e")
 
 
+def fresh_simulation_workspace(t, root):
+    """The one-combination workspace at root, the stand-in bash at its fixed place and an empty
+    C:\\e2e for what it records."""
+    remove(root)
+    remove("C:\\e2e")
+    unix_path("C:\\e2e").mkdir(parents=True)
+    make_workspace(root)
+    remove_all_bash()
+    place_bash(t, FIXED_BASH)
+
+
 def user_environment(name):
     """(type, data) of a variable in the prefix's user environment, which Wine puts before the
     Linux one for TEMP and TMP."""
@@ -667,12 +678,7 @@ def case_probe_keeps_engine_outputs_also_across_volumes(t):
     saved = {name: user_environment(name) for name in ("TEMP", "TMP")}
     try:
         for other_volume in (False, True):
-            remove(root)
-            remove("C:\\e2e")
-            unix_path("C:\\e2e").mkdir(parents=True)
-            make_workspace(root)
-            remove_all_bash()
-            place_bash(t, FIXED_BASH)
+            fresh_simulation_workspace(t, root)
             if other_volume:
                 shutil.rmtree(shm, ignore_errors=True)
                 shm.mkdir()
@@ -728,12 +734,7 @@ def case_probe_time_limit_ends_the_engine_tree(t):
     # An engine that hangs, with a process it started that hangs too, is ended at the time limit
     # together with that process, and recorded as failed; --keep-going finishes the batch.
     root = "C:\\ws"
-    remove(root)
-    remove("C:\\e2e")
-    unix_path("C:\\e2e").mkdir(parents=True)
-    make_workspace(root)
-    remove_all_bash()
-    place_bash(t, FIXED_BASH)
+    fresh_simulation_workspace(t, root)
     env = {"FAKE_BASH_CHILD": "1", "FAKE_BASH_SLEEP_MS": "120000", "FAKE_BASH_STDOUT": "before",
            "FAKE_BASH_PID_FILE": "C:\\e2e\\pids.txt"}
     run = wine(t.probe, ["--simulation", "--timeout", "1", "--keep-going",
