@@ -43,13 +43,13 @@ struct SimulationRequest {
   std::string_view config_name;
   // Makes the directory that "temp_model.json" is created in, one that only this run uses, when
   // the model file is about to be written; its failure is the model file's.
-  std::function<common::Result<std::filesystem::path>()> model_directory;
+  std::function<common::Result<std::filesystem::path>()> model_directory = {};
   // What the engine is told about the combination: ENSEMBLE_MODEL_NAME and ENSEMBLE_RESULT_DIR
   // (an absolute path) in its environment, beside WORKSPACE.
-  std::string_view model_name;
-  std::string_view result_dir;
+  std::string_view model_name = {};
+  std::string_view result_dir = {};
   // The run is ended, with everything it started, once it has gone on this long.
-  std::optional<std::chrono::milliseconds> time_limit;
+  std::optional<std::chrono::milliseconds> time_limit = {};
 };
 
 // What a run that the engine ended with a verdict leaves.

@@ -21,12 +21,6 @@ namespace fs = std::filesystem;
 const fs::path kRoot = "/mem";
 const fs::path kResult = kRoot / "out" / "result_c_g_0";
 
-std::vector<common::PathPattern> patterns(const std::vector<std::string>& texts) {
-  std::vector<common::PathPattern> parsed;
-  for (const auto& text : texts) parsed.push_back(common::PathPattern::parse(text).value());
-  return parsed;
-}
-
 // One combination's run on an in-memory machine. The fake engine leaves files beside the model
 // it is handed, numbered by attempt, and ends each attempt as the test's script of exit codes
 // says.
@@ -135,36 +129,6 @@ TEST_F(EngineRunTest, RetriesFailedAttemptsAndKeepsTheLastOnesOutputs) {
     EXPECT_EQ(fs::path(requests.back().arguments.at(1)).parent_path().filename(),
               "run-" + std::to_string(row.attempts));
     EXPECT_EQ(files_.files_below(kRoot / "tmp").value(), std::vector<std::string>{});
-  }
-}
-
-// Only the matching files are kept, with their folders; "none" keeps the streams alone.
-TEST_F(EngineRunTest, KeepsOnlyTheSelectedOutputs) {
-  const struct {
-    bool everything;
-    std::vector<std::string> patterns;
-    std::vector<std::string> outputs;
-  } kRows[] = {
-      {false,
-       {"*.csv"},
-       {"engine/outputs/series/hourly.csv=1,2", "engine/outputs/summary.csv=attempt 1"}},
-      {false,
-       {"series/*", "log.txt"},
-       {"engine/outputs/log.txt=log 1", "engine/outputs/series/hourly.csv=1,2"}},
-      {false, {"nothing.*"}, {}},
-      {false, {}, {}},
-  };
-  for (const auto& row : kRows) {
-    SCOPED_TRACE(::testing::PrintToString(row.patterns));
-    attempt_ = 0;
-    (void)remove_engine_outputs(files_, kResult);
-    EngineRunPolicy policy;
-    policy.keep = OutputSelection{row.everything, patterns(row.patterns)};
-    ASSERT_TRUE(run(policy).verdict);
-    auto expected = row.outputs;
-    expected.insert(expected.end(), {"engine/stderr.txt=err 1", "engine/stdout.txt=out 1"});
-    EXPECT_EQ(kept(), expected);
-    EXPECT_EQ(files_.exists(kResult / "engine" / "outputs"), !row.patterns.empty());
   }
 }
 

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
-#include <vector>
 
 #include "support/os_errors.h"
 #include "support/temp_dir.h"
@@ -83,19 +81,6 @@ TEST(MoveTree, MovesAWholeTreeAndNeverReplacesATarget) {
   }
   EXPECT_EQ(dir.read("result/outputs/summary.csv"), "a,b\n");
   EXPECT_TRUE(fs::is_empty(dir.path() / "empty_target"));
-}
-
-TEST(FilesBelow, ListsEveryFileAtAnyDepthWithForwardSlashes) {
-  test_support::TempDir dir;
-  dir.write("run/a.csv", "");
-  dir.write("run/out/b.json", "");
-  dir.write("run/out/deeper/c.txt", "");
-  fs::create_directories(dir.path() / "run" / "empty");
-  auto files = files_below(dir.path() / "run");
-  ASSERT_TRUE(files.has_value()) << files.error().message;
-  std::sort(files->begin(), files->end());
-  EXPECT_EQ(*files, (std::vector<std::string>{"a.csv", "out/b.json", "out/deeper/c.txt"}));
-  EXPECT_FALSE(files_below(dir.path() / "missing").has_value());
 }
 
 }  // namespace
