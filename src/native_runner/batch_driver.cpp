@@ -154,7 +154,10 @@ class BatchRun {
     out_ << "Starting batch run with config: " << config_text << '\n';
     const auto cwd = platform::current_directory();
     if (!cwd) return std::unexpected(cwd.error());
-    absolute_output_dir_ = output_dir_.is_absolute() ? output_dir_ : *cwd / output_dir_;
+    // As the system spells it: on Windows a path such as "\out" gets its drive.
+    std::error_code unresolved;
+    absolute_output_dir_ = fs::absolute(output_dir_, unresolved);
+    if (unresolved) absolute_output_dir_ = *cwd / output_dir_;
     out_ << "Current working directory: " << quoted_escaped(platform::path_text(*cwd)) << '\n'
          << "Checking if config file exists: " << config_text << '\n'
          << "Config name extracted: " << config_name_ << '\n';

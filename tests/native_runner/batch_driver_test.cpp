@@ -306,7 +306,7 @@ TEST_F(BatchDriverTest, SimulatesEveryVariantWithItsWeatherAndWrapper) {
             (std::vector<std::pair<std::string, std::string>>{
                 {"WORKSPACE", workspace().string()},
                 {"ENSEMBLE_MODEL_NAME", "g_0"},
-                {"ENSEMBLE_RESULT_DIR", (out() / "result_batch_a_g_0").string()}}));
+                {"ENSEMBLE_RESULT_DIR", fs::absolute(out() / "result_batch_a_g_0").string()}}));
   EXPECT_FALSE(files_.exists(temp() / "temp_model.json"));
   // The simulated variant is the written one: "model_wrappers" applied marks opaque elements.
   ASSERT_EQ(simulated_models_.size(), 1u);

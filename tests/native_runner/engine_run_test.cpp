@@ -140,8 +140,9 @@ TEST_F(EngineRunTest, SetUpAndMoveFailuresAreNotRetriedAndKeepNothing) {
   (void)files_.remove(kRoot / "ws" / "src-tauri" / "resources" / "run.sh");
   auto report = run(policy);
   ASSERT_FALSE(report.verdict);
-  EXPECT_EQ(report.verdict.error().message,
-            "run.sh not found at: /mem/ws/src-tauri/resources/run.sh");
+  EXPECT_EQ(
+      report.verdict.error().message,
+      "run.sh not found at: " + (kRoot / "ws" / "src-tauri" / "resources" / "run.sh").string());
   EXPECT_EQ(report.attempts, 1u);
   EXPECT_FALSE(files_.exists(kResult / "engine"));
 
@@ -150,9 +151,9 @@ TEST_F(EngineRunTest, SetUpAndMoveFailuresAreNotRetriedAndKeepNothing) {
       files_, {test_support::FileCall::MoveTree, 1, "No space left on device (os error 28)"});
   report = run(policy, &failing);
   ASSERT_FALSE(report.verdict);
-  EXPECT_EQ(report.verdict.error().message,
-            "the engine's outputs could not be kept in '/mem/out/result_c_g_0/engine/outputs': "
-            "No space left on device (os error 28)");
+  EXPECT_EQ(report.verdict.error().message, "the engine's outputs could not be kept in '" +
+                                                (kResult / "engine" / "outputs").string() +
+                                                "': No space left on device (os error 28)");
   EXPECT_FALSE(is_engine_failure(report.verdict.error()));
   EXPECT_EQ(report.attempts, 1u);
   EXPECT_FALSE(files_.exists(kResult / "engine"));
