@@ -196,11 +196,6 @@ std::vector<std::string> MemoryFiles::file_paths() const {
   return paths;
 }
 
-std::vector<std::string> MemoryFiles::directory_paths() const {
-  std::scoped_lock lock(mutex_);
-  return {directories_.begin(), directories_.end()};
-}
-
 void MemoryFiles::clear() const {
   std::scoped_lock lock(mutex_);
   files_.clear();

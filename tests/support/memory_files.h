@@ -47,8 +47,6 @@ class MemoryFiles final : public native_runner::Files {
   bool is_file(const std::filesystem::path& path) const;
   // Every file's path, sorted, for asserting that nothing else was written.
   std::vector<std::string> file_paths() const;
-  // Every folder's path, sorted.
-  std::vector<std::string> directory_paths() const;
   // Back to the root folder alone.
   void clear() const;
 
