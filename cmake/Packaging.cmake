@@ -9,7 +9,8 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(ENSEMBLE_SHARE_DIR ${CMAKE_INSTALL_DATADIR}/ensemble_probe)
 install(TARGETS ${ENSEMBLE_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES README.md DESTINATION ${ENSEMBLE_SHARE_DIR})
-# The stand-in engine of a demo run leaves its summaries in engine_runs/; they are not shipped.
+# Earlier versions of the stand-in engine left their summaries in engine_runs/; a checkout that
+# still has them does not ship them.
 install(DIRECTORY examples/ DESTINATION ${ENSEMBLE_SHARE_DIR}/examples USE_SOURCE_PERMISSIONS
         PATTERN engine_runs EXCLUDE)
 

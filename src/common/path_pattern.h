@@ -28,6 +28,8 @@ class PathPattern {
 
   const std::string& text() const { return text_; }
 
+  friend bool operator==(const PathPattern&, const PathPattern&) = default;
+
  private:
   PathPattern(std::string text, std::vector<std::string> segments, bool name_only);
 

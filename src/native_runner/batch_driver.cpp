@@ -17,24 +17,23 @@
 #include <vector>
 
 #include "common/sha256.h"
-#include "json/json_writer.h"
-#include "model_editing/system_parameter.h"
-#include "model_editing/variant_finishing.h"
 #include "native_runner/batch_config.h"
 #include "native_runner/batch_log.h"
+#include "native_runner/batch_records.h"
 #include "native_runner/batch_temp_directory.h"
 #include "native_runner/combination_output.h"
 #include "native_runner/diagnostics.h"
+#include "native_runner/engine_outputs.h"
+#include "native_runner/engine_run.h"
 #include "native_runner/engine_runner.h"
-#include "native_runner/progress_files.h"
 #include "native_runner/shard.h"
 #include "native_runner/simulation_outcome_file.h"
 #include "native_runner/utc_timestamp.h"
+#include "native_runner/variant_build.h"
 #include "native_runner/weather_selection.h"
 #include "native_runner/worker_pool.h"
 #include "native_runner/workspace_paths.h"
 #include "native_runner/wrapper_choice.h"
-#include "native_runner/zone_allocation_files.h"
 #include "platform/file_system.h"
 #include "platform/os_error.h"
 
@@ -54,21 +53,6 @@ std::string quoted_escaped(std::string_view text) {
   return quoted + "\"";
 }
 
-// Where one combination stands; the numbers every record of it carries.
-struct Combination {
-  const Group& group;
-  std::uint64_t index;
-  std::uint64_t total;
-  std::string name;
-  double percentage;
-  std::vector<std::string_view> values;
-
-  LogPosition position() const { return LogPosition{name, index, total}; }
-};
-
-// Outcome of the steps that may skip a combination without ending the batch.
-enum class Step { Continue, Skip };
-
 // A combination being built on a worker thread, and what it will have to say.
 struct BuildInFlight {
   std::shared_ptr<CombinationOutput> output;
@@ -83,6 +67,7 @@ struct EngineJob {
   std::string starting_line;
   json_text::Json model;
   std::string result_text;
+  std::string result_absolute;  // what the engine is told
   std::string weather_text;
   std::string variant_text;
   CliFlags flags;
@@ -104,7 +89,7 @@ class BatchRun {
         parallel_(!options.json_only && options.jobs > 1),
         console_(services.out),
         out_(parallel_ ? prepared_ : services.out),
-        progress_files_(services.files, options.progress_dir, options.job_id),
+        records_(services.files, options.output_dir, options.progress_dir, options.job_id),
         temp_directory_(services.files, services.engine.temp_directory) {
     if (options.jobs > 1) pool_.emplace(options.jobs);
   }
@@ -129,12 +114,13 @@ class BatchRun {
     auto config_name = config_name_from_path(config_path);
     if (!config_name) return std::unexpected(config_name.error());
     config_name_ = std::move(*config_name);
-    log_.emplace(files_, output_dir_, options_.job_id, config_name_);
+    records_.open_logs(config_name_);
     if (auto started = start_batch(config_path); !started) return started;
     for (const auto& [name, object] : group_members(*config)) {
       if (auto done = run_group(name, *object); !done) return done;
     }
-    if (auto logged = event("BATCH_COMPLETE", "Native batch processing completed"); !logged) {
+    if (auto logged = records_.event("BATCH_COMPLETE", "Native batch processing completed");
+        !logged) {
       return logged;
     }
     out_ << "Batch run complete.\n"
@@ -162,12 +148,16 @@ class BatchRun {
     out_ << "[NATIVE_BATCH] Config name: " << config_name_ << '\n'
          << "[NATIVE_BATCH] Native output dir: " << platform::path_text(output_dir_) << '\n';
     if (auto created = files_.create_directories(output_dir_); !created) return created;
-    if (auto logged = event("BATCH_START", "Native batch processing started"); !logged) {
+    if (auto logged = records_.event("BATCH_START", "Native batch processing started"); !logged) {
       return logged;
     }
     out_ << "Starting batch run with config: " << config_text << '\n';
     const auto cwd = platform::current_directory();
     if (!cwd) return std::unexpected(cwd.error());
+    // As the system spells it: on Windows a path such as "\out" gets its drive.
+    std::error_code unresolved;
+    absolute_output_dir_ = fs::absolute(output_dir_, unresolved);
+    if (unresolved) absolute_output_dir_ = *cwd / output_dir_;
     out_ << "Current working directory: " << quoted_escaped(platform::path_text(*cwd)) << '\n'
          << "Checking if config file exists: " << config_text << '\n'
          << "Config name extracted: " << config_name_ << '\n';
@@ -179,7 +169,8 @@ class BatchRun {
     if (!group) return std::unexpected(group.error());
     const auto total = count_combinations(group->parameters);
     if (!total) return std::unexpected(total.error());
-    if (auto written = progress(name, 0, *total, 0.0, "Starting batch processing"); !written) {
+    if (auto written = records_.progress(name, 0, *total, 0.0, "Starting batch processing", out_);
+        !written) {
       return written;
     }
     CombinationOdometer odometer(group->parameters);
@@ -206,7 +197,7 @@ class BatchRun {
     }
     // The group is complete once its last engine run is.
     if (auto finished = finish_runs(); !finished) return finished;
-    return progress(name, *total, *total, 100.0, "Group processing completed");
+    return records_.progress(name, *total, *total, 100.0, "Group processing completed", out_);
   }
 
   // Counts every combination of the batch, in order, whether or not this process handles it.
@@ -252,126 +243,41 @@ class BatchRun {
     return failure;
   }
 
-  CombinationOutput::Record progress_record(std::string model, std::uint64_t current,
-                                            std::uint64_t total, double percentage,
-                                            std::string status) {
-    return [=, this](std::ostream& out) {
-      return progress(model, current, total, percentage, status, out);
-    };
-  }
-
-  CombinationOutput::Record event_record(std::string type, std::string message,
-                                         const Combination& c) {
-    return [=, this, name = c.name, index = c.index, total = c.total](std::ostream&) {
-      return event(type, message, LogPosition{name, index, total});
-    };
-  }
-
   common::Result<void> run_combination(const Combination& c, CombinationOutput& output) {
     if (auto go_on = halted(); !go_on) return go_on;
-    if (auto written = output.record(progress_record(c.name, c.index + 1, c.total, c.percentage,
-                                                     "Processing model"));
+    if (auto written = output.record(progress_record(records_, c.name, c.index + 1, c.total,
+                                                     c.percentage, "Processing model"));
         !written) {
       return written;
     }
-    if (auto logged = output.record(event_record("MODEL_START", "Processing model " + c.name, c));
+    if (auto logged =
+            output.record(event_record(records_, "MODEL_START", "Processing model " + c.name, c));
         !logged) {
       return logged;
     }
-    const fs::path base_model =
-        base_ / "base_json" / platform::path_from_utf8(c.group.base_model_name + ".json");
-    if (!files_.exists(base_model)) {
-      output.out() << "  ERROR: Base model '" << c.group.base_model_name
-                   << ".json' not found. Skipping group.\n";
-      return output.record(
-          progress_record(c.group.name, 0, c.total, 0.0, "Base model not found - skipping group"));
-    }
-    auto variant = read_json(files_, base_model);
-    if (!variant) return std::unexpected(variant.error());
-    std::vector<std::string> applied_keys;
-    auto merged = apply_parameters(c, *variant, applied_keys, output);
-    if (!merged) return std::unexpected(merged.error());
-    if (*merged == Step::Skip) return {};
-    return finish_and_write(c, *variant, applied_keys, output);
-  }
-
-  common::Result<Step> apply_parameters(const Combination& c, Json& variant,
-                                        std::vector<std::string>& applied_keys,
-                                        CombinationOutput& output) {
-    for (std::size_t k = 0; k < c.group.parameters.size(); ++k) {
-      const std::string& key = c.group.parameters[k].key;
-      const fs::path file = base_ / platform::path_from_utf8(key) /
-                            platform::path_from_utf8(std::string(c.values[k]) + ".json");
-      const std::string file_text = platform::path_text(file);
-      if (!files_.exists(file)) {
-        output.out() << "      ERROR: Parameter file not found at '" << file_text
-                     << "'. Skipping this combination.\n";
-        auto written = output.record(progress_record(c.name, c.index + 1, c.total, c.percentage,
-                                                     "Parameter file not found: " + file_text));
-        if (!written) return std::unexpected(written.error());
-        return Step::Skip;
-      }
-      const auto parameter = read_json(files_, file);
-      if (!parameter) return std::unexpected(parameter.error());
-      applied_keys.push_back(key);
-      if (auto applied = model_editing::apply_system_parameter(variant, key, *parameter);
-          !applied) {
-        const Json details = {{"param_key", key}, {"param_file", file_text}};
-        const std::string message =
-            "Failed to merge " + key + " parameter: " + applied.error().message;
-        auto logged = output.record(
-            [this, message, details, name = c.name, index = c.index, total = c.total](
-                std::ostream&) {
-              return error_record("MERGE_FAILED", message, LogPosition{name, index, total},
-                                  details);
-            });
-        if (!logged) return std::unexpected(logged.error());
-        return std::unexpected(applied.error());
-      }
-    }
-    return Step::Continue;
-  }
-
-  common::Result<void> finish_and_write(const Combination& c, Json& variant,
-                                        const std::vector<std::string>& applied_keys,
-                                        CombinationOutput& output) {
-    if (auto announced = announce_weather_file(*c.group.object, base_, files_, output.out());
-        !announced) {
-      return announced;
-    }
-    if (c.group.zone_allocations) {
-      auto allocated = apply_zone_allocations(variant, *c.group.zone_allocations, base_, files_);
-      if (!allocated) return allocated;
-    }
-    model_editing::finish_variant(variant, applied_keys);
-    const fs::path result_dir = output_dir_ / platform::path_from_utf8(result_directory_name(
-                                                  config_name_, c.group.name, c.index));
-    if (auto created = files_.create_directories(result_dir); !created) return created;
-    const fs::path variant_file =
-        result_dir / platform::path_from_utf8(variant_file_name(c.group.name));
-    // Renamed into place: a rerun into the same output directory that fails while writing
-    // keeps the earlier run's variant whole instead of leaving it cut short.
-    const std::string variant_text = json_text::to_pretty_json(variant);
-    if (auto written = files_.replace(variant_file, variant_text); !written) return written;
+    const VariantSources sources{files_, base_, output_dir_, config_name_};
+    auto built = build_variant(c, sources, records_, output);
+    if (!built) return std::unexpected(built.error());
+    if (!*built) return {};
     ++variants_written_;
     if (options_.json_only) {
       output.out() << "JSON-ONLY MODE: Skipping simulation for " << c.name << '\n';
       return output.record(
-          event_record("JSON_ONLY_SKIP", "Simulation skipped in JSON-only mode", c));
+          event_record(records_, "JSON_ONLY_SKIP", "Simulation skipped in JSON-only mode", c));
     }
-    return simulate(c, variant, variant_text, result_dir, variant_file);
+    return simulate(c, **built);
   }
 
-  common::Result<void> simulate(const Combination& c, Json& variant, std::string_view variant_text,
-                                const fs::path& result_dir, const fs::path& variant_file) {
+  common::Result<void> simulate(const Combination& c, BuiltVariant& variant) {
+    const fs::path& result_dir = variant.result_dir;
     auto weather = resolve_weather_file(*c.group.object, base_, files_, out_);
     if (!weather) return std::unexpected(weather.error());
     if (weather->kind == WeatherLookup::Kind::NotNamed) {
       out_ << "No weather file specified for " << c.name << ", skipping simulation\n";
       Json details = {{"combination", c.index}, {"group_name", c.group.name}};
-      return error_record("WEATHER_FILE_NOT_FOUND",
-                          "No weather file specified for this combination", c.position(),
-                          std::move(details));
+      return records_.error("WEATHER_FILE_NOT_FOUND",
+                            "No weather file specified for this combination", c.position(),
+                            std::move(details));
     }
     if (weather->kind == WeatherLookup::Kind::Skipped) return {};
     const WrapperQuery query{base_, wrapper_name(c.group.parameters, c.values), c.name,
@@ -385,7 +291,7 @@ class BatchRun {
       return std::unexpected(wrapper.error());
     }
     const std::string weather_text = strip_verbatim_prefix(platform::path_text(weather->path));
-    auto inputs = simulation_inputs(c, variant_text, weather->path, weather_text, wrapper->flags);
+    auto inputs = simulation_inputs(c, variant.text, weather->path, weather_text, wrapper->flags);
     if (!inputs) {
       out_ << wrapper_lines.str();
       return std::unexpected(inputs.error());
@@ -401,28 +307,32 @@ class BatchRun {
       pool_->wait_for_free_worker();
       if (auto go_on = halted(); !go_on) return go_on;
     }
-    // Gone before the engine starts: a run cut off from here on leaves no success standing.
+    // Gone before the engine starts: a run cut off from here on leaves no success standing, and
+    // what the engine folder holds is always the last run's.
     if (auto removed = remove_outcome_file(files_, result_dir); !removed) return removed;
+    if (auto removed = remove_engine_outputs(files_, result_dir); !removed) return removed;
     ++simulated_;
-    if (auto written = simulation_progress(c, false); !written) return written;
+    if (auto written = records_.simulation_progress(c.name, false); !written) return written;
     const std::string starting = "[SIMULATION] Starting simulation for " + c.name;
-    const std::string result_text = platform::path_text(result_dir);
-    EngineJob job{c.name, c.index, c.total, starting, std::move(variant), result_text,
-                  weather_text, platform::path_text(variant_file), wrapper->flags, *workspace,
-                  result_dir, std::move(*inputs)};
-    if (pool_) {
-      emit_diagnostic(starting);
-      flush_console();
-      pool_->submit([this, job = std::move(job)] { run_engine_job(job); });
-      return {};
-    }
-    out_ << starting << '\n';
+    EngineJob job{
+        c.name,
+        c.index,
+        c.total,
+        starting,
+        std::move(variant.model),
+        platform::path_text(result_dir),
+        strip_verbatim_prefix(platform::path_text(absolute_output_dir_ / result_dir.filename())),
+        weather_text,
+        platform::path_text(variant.file),
+        wrapper->flags,
+        *workspace,
+        result_dir,
+        std::move(*inputs)};
     emit_diagnostic(starting);
-    auto simulated = simulate_in_private_directory(SimulationRequest{
-        job.model, job.result_text, job.weather_text, job.flags, job.workspace, config_name_, {}});
-    // An interrupted run has no verdict to record.
-    if (!simulated && options_.stop.stop_requested()) return simulated;
-    return record_outcome(job, simulated);
+    if (!pool_) return run_engine_job(job, out_);
+    flush_console();
+    pool_->submit([this, job = std::move(job)] { run_on_worker(job); });
+    return {};
   }
 
   // Everything that decides what the engine computes for this combination. The weather file is
@@ -450,8 +360,9 @@ class BatchRun {
     out_ << "RESUME: Skipping simulation for " << c.name
          << " (already succeeded with the same inputs)\n";
     ++resumed_;
-    return event("RESUME_SKIP", "Simulation skipped: an earlier run succeeded with the same inputs",
-                 c.position());
+    return records_.event("RESUME_SKIP",
+                          "Simulation skipped: an earlier run succeeded with the same inputs",
+                          c.position());
   }
 
   // A failed engine run, once logged: with keep_going it ends only its combination. Runs that
@@ -462,20 +373,32 @@ class BatchRun {
     return {};
   }
 
+  // One path for every run, on the main thread or a worker: the run's console lines go to `out`,
+  // and its verdict is recorded.
+  common::Result<void> run_engine_job(const EngineJob& job, std::ostream& out) {
+    out << job.starting_line << '\n';
+    const EngineServices engine{out, files_, services_.processes, services_.engine, options_.stop};
+    const SimulationRequest request{job.model, job.result_text, job.weather_text,
+                                    job.flags, job.workspace,   config_name_,
+                                    {},        job.model_name,  job.result_absolute};
+    const auto record_retry = [this, &job](std::uint64_t attempt, const common::Error& failure) {
+      return retry_event(job, attempt, failure);
+    };
+    auto report = run_engine(request, job.result_dir, options_.engine_runs,
+                             EngineRunServices{engine, temp_directory_, record_retry});
+    // An interrupted run has no verdict to record; the interruption itself ends the batch.
+    if (!report.verdict && options_.stop.stop_requested()) return report.verdict;
+    return record_outcome(job, report);
+  }
+
   // On a worker thread: the run's console lines are printed as one block once it has ended, so
   // the blocks of overlapping runs never mix. A thread has nowhere to throw to, so whatever
   // escapes ends the batch like a failed run.
-  void run_engine_job(const EngineJob& job) {
+  void run_on_worker(const EngineJob& job) {
     std::ostringstream block;
-    block << job.starting_line << '\n';
     try {
-      auto simulated = simulate_in_run_directory(job, block);
-      // An interrupted run has no verdict to record; the interruption itself ends the batch.
-      if (simulated || !options_.stop.stop_requested()) {
-        if (auto recorded = record_outcome(job, simulated); !recorded) {
-          note_failure(recorded.error());
-        }
-      }
+      auto done = run_engine_job(job, block);
+      if (!done && !options_.stop.stop_requested()) note_failure(done.error());
     } catch (const std::exception& e) {
       note_failure(common::Error(std::string("engine run for ") + job.model_name + ": " + e.what()));
     }
@@ -484,50 +407,47 @@ class BatchRun {
     console_.flush();
   }
 
-  // Each parallel run gets its own directory inside the batch's, so no two runs share a model
-  // file and the engine still finds it under its usual name.
-  common::Result<void> simulate_in_run_directory(const EngineJob& job, std::ostream& out) {
-    auto batch_directory = temp_directory_.path();
-    if (!batch_directory) return std::unexpected(batch_directory.error());
-    auto run_directory = files_.create_private_directory(*batch_directory, "run-");
-    if (!run_directory) return std::unexpected(run_directory.error());
-    auto simulated = run_simulation(
-        SimulationRequest{job.model, job.result_text, job.weather_text, job.flags, job.workspace,
-                          config_name_, *run_directory},
-        EngineServices{out, files_, services_.processes, services_.engine, options_.stop});
-    (void)files_.remove_tree(*run_directory);
-    return simulated;
+  common::Result<void> retry_event(const EngineJob& job, std::uint64_t attempt,
+                                   const common::Error& failure) {
+    const std::string_view reason =
+        std::string_view(failure.message).substr(0, failure.message.find('\n'));
+    return records_.event("SIMULATION_RETRY",
+                          "Retrying simulation (attempt " + std::to_string(attempt) + " of " +
+                              std::to_string(options_.engine_runs.retries + 1) +
+                              ") after: " + std::string(reason),
+                          job.position());
   }
 
   // The verdict of a finished run, on the main thread or a worker: the failure record, or the
   // outcome record of a success with its progress and event.
-  common::Result<void> record_outcome(const EngineJob& job, const common::Result<void>& simulated) {
-    std::scoped_lock lock(records_mutex_);
-    if (!simulated) {
+  common::Result<void> record_outcome(const EngineJob& job, const EngineRunReport& report) {
+    const auto held = records_.hold();
+    if (!report.verdict) {
       Json details = {{"weather_file", job.weather_text}, {"model_file", job.variant_text}};
-      auto logged = error_record("SIMULATION_FAILED",
-                                 "Simulation failed: " + simulated.error().message,
-                                 job.position(), std::move(details));
+      auto logged = records_.error("SIMULATION_FAILED",
+                                   "Simulation failed: " + report.verdict.error().message,
+                                   job.position(), std::move(details));
       if (!logged) return logged;
-      return engine_failed(simulated);
+      return engine_failed(report.verdict);
     }
-    if (auto recorded = write_outcome_file(files_, job.result_dir, job.inputs, utc_timestamp());
-        !recorded) {
+    const SimulationRun run{utc_timestamp(), report.duration_s, report.attempts};
+    if (auto recorded = write_outcome_file(files_, job.result_dir, job.inputs, run); !recorded) {
       return recorded;
     }
-    if (auto written = write_simulation_progress(job.model_name, true); !written) return written;
-    return event("SIMULATION_SUCCESS", "Simulation completed successfully", job.position());
+    if (auto written = records_.simulation_progress(job.model_name, true); !written) return written;
+    return records_.event("SIMULATION_SUCCESS", "Simulation completed successfully",
+                          job.position());
   }
 
   void note_failure(const common::Error& error) {
-    std::scoped_lock lock(records_mutex_);
+    std::scoped_lock lock(failure_mutex_);
     if (!first_failure_) first_failure_ = error;
   }
 
   // Why no further combination may start: the user interrupted, or a parallel run failed.
   common::Result<void> halted() {
     if (options_.stop.stop_requested()) return common::fail("Interrupted");
-    std::scoped_lock lock(records_mutex_);
+    std::scoped_lock lock(failure_mutex_);
     if (first_failure_) return std::unexpected(*first_failure_);
     return {};
   }
@@ -537,7 +457,7 @@ class BatchRun {
     if (!pool_) return {};
     pool_->wait_idle();
     flush_console();
-    std::scoped_lock lock(records_mutex_);
+    std::scoped_lock lock(failure_mutex_);
     if (first_failure_) return std::unexpected(*first_failure_);
     return {};
   }
@@ -551,15 +471,6 @@ class BatchRun {
     console_.flush();
   }
 
-  // A directory that cannot be made fails the run like a model file that cannot be written.
-  common::Result<void> simulate_in_private_directory(SimulationRequest request) {
-    auto directory = temp_directory_.path();
-    if (!directory) return std::unexpected(directory.error());
-    request.model_directory = std::move(*directory);
-    return run_simulation(request, EngineServices{out_, files_, services_.processes,
-                                                  services_.engine, options_.stop});
-  }
-
   // The engine's workspace is two levels above the base-parameter directory.
   common::Result<fs::path> workspace_of_base() const {
     auto workspace = lexical_ancestor(base_, 2);
@@ -568,48 +479,6 @@ class BatchRun {
                           platform::path_text(base_) + "': it needs two parent levels");
     }
     return *workspace;
-  }
-
-  common::Result<void> progress(const std::string& model, std::uint64_t current,
-                                std::uint64_t total, double percentage, std::string status) {
-    return progress(model, current, total, percentage, std::move(status), out_);
-  }
-
-  common::Result<void> progress(const std::string& model, std::uint64_t current,
-                                std::uint64_t total, double percentage, std::string status,
-                                std::ostream& out) {
-    const ProgressUpdate update{options_.job_id,   current,        total, percentage, model,
-                                std::move(status), utc_timestamp()};
-    std::scoped_lock lock(records_mutex_);
-    return progress_files_.write(update, out);
-  }
-
-  common::Result<void> simulation_progress(const Combination& c, bool finished) {
-    return write_simulation_progress(c.name, finished);
-  }
-
-  common::Result<void> write_simulation_progress(const std::string& name, bool finished) {
-    const std::string& job = options_.job_id;
-    const SimulationProgress snapshot =
-        finished ? SimulationProgress{job, name, 8760, 8760, 100.0, "December", 31, 23.0,
-                                      "Simulation completed successfully", utc_timestamp()}
-                 : SimulationProgress{job, name, 0, 8760, 0.0, "January", 1, 0.0,
-                                      "Starting simulation", utc_timestamp()};
-    std::scoped_lock lock(records_mutex_);
-    return progress_files_.write_simulation(snapshot);
-  }
-
-  // Log lines come from the main thread and from the engine runs: one writer at a time.
-  common::Result<void> event(std::string_view type, std::string_view message,
-                             const LogPosition& position = {}) {
-    std::scoped_lock lock(records_mutex_);
-    return log_->event(type, message, position);
-  }
-
-  common::Result<void> error_record(std::string_view code, std::string_view message,
-                                    const LogPosition& position, Json details) {
-    std::scoped_lock lock(records_mutex_);
-    return log_->error(code, message, position, std::move(details));
   }
 
   const BatchOptions& options_;
@@ -623,15 +492,14 @@ class BatchRun {
   std::ostringstream prepared_;
   std::ostream& out_;  // where the main thread prints: the console, or prepared_
   std::mutex console_mutex_;
-  // One writer at a time for the logs, the snapshot files and first_failure_.
-  std::recursive_mutex records_mutex_;
+  BatchRecords records_;
+  std::mutex failure_mutex_;
   std::optional<common::Error> first_failure_;
-  ProgressFiles progress_files_;
   // Created at the first simulation, removed with the run whichever way it ends.
   BatchTempDirectory temp_directory_;
   std::string config_name_;
+  std::filesystem::path absolute_output_dir_;
   std::uint64_t sequence_number_ = 0;  // of the next combination, across all groups
-  std::optional<BatchLog> log_;  // named after the configuration, so made once it is known
   // Weather file hashes for the outcome records; used by the main thread only.
   std::map<fs::path, std::string> weather_hashes_;
   const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();

@@ -5,6 +5,7 @@
 #include <stop_token>
 #include <string>
 
+#include "native_runner/engine_run_policy.h"
 #include "native_runner/shard.h"
 
 namespace native_runner {
@@ -27,6 +28,8 @@ struct BatchOptions {
   // In simulation mode, a combination whose result directory holds the outcome record of a
   // success with exactly the inputs of this run is not simulated again.
   bool resume = false;
+  // Time limit, retries and which outputs are kept, for every engine run.
+  EngineRunPolicy engine_runs{};
   // An interrupt: no further combination starts and the engine runs in flight are ended.
   std::stop_token stop{};
 };

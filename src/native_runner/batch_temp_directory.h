@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -16,14 +17,15 @@ namespace native_runner {
 // lets another account plant a link under that name. A fresh directory that only this batch
 // created, and only its user can enter, rules out both.
 //
-// Parallel runs put their own directories inside this one (Files::create_private_directory on
-// path()), so removing it still leaves nothing behind.
+// Every engine run gets its own directory inside this one (run_directory()), so removing it still
+// leaves nothing behind.
 class BatchTempDirectory {
  public:
   static constexpr std::string_view kPrefix = "ensemble_probe-";
 
-  // Nothing is created until path() is first called: JSON-only batches leave no trace.
-  BatchTempDirectory(const Files& files, std::filesystem::path parent);
+  // Nothing is created until path() is first called: JSON-only batches leave no trace. A parent
+  // that could not be had fails every path() with its error.
+  BatchTempDirectory(const Files& files, common::Result<std::filesystem::path> parent);
   // Removes the directory and everything in it; see remove().
   ~BatchTempDirectory();
   BatchTempDirectory(const BatchTempDirectory&) = delete;
@@ -34,6 +36,12 @@ class BatchTempDirectory {
   // Safe to call from several threads.
   common::Result<std::filesystem::path> path();
 
+  // A new directory inside path() for one engine run, "run-1", "run-2", ... in the order asked
+  // for. Inside a directory that only this batch can enter, the names need no randomness and the
+  // directories no access rules of their own, so what the engine leaves there can be moved out
+  // as it is. Safe to call from several threads.
+  common::Result<std::filesystem::path> run_directory();
+
   // Removes the directory with everything in it, when it was created; a later path() creates a
   // new one. The destructor calls it and ignores a failure, so a batch that ends on any path
   // (completed, failed, an exception, an interruption that returns through the driver) leaves
@@ -42,8 +50,9 @@ class BatchTempDirectory {
 
  private:
   const Files& files_;
-  std::filesystem::path parent_;
+  common::Result<std::filesystem::path> parent_;
   std::optional<std::filesystem::path> path_;
+  std::uint64_t runs_ = 0;
   std::mutex mutex_;
 };
 

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -18,9 +21,13 @@ namespace native_runner {
 // Removes the Windows verbatim prefix \\?\ from the start, as often as it repeats there.
 std::string strip_verbatim_prefix(std::string_view path_text);
 
+// The name of the model file the engine is handed, in a directory of its run's own.
+inline constexpr std::string_view kModelFileName = "temp_model.json";
+
 // The machine the engine runs on: where temporary files go and how the shell is found.
 struct EngineHost {
-  std::filesystem::path temp_directory;  // holds the batch's private directory
+  // Holds the batch's private directory; the error says why there is none to be had.
+  common::Result<std::filesystem::path> temp_directory;
   ShellSearch shell_search;
 };
 
@@ -34,8 +41,23 @@ struct SimulationRequest {
   CliFlags flags;
   std::filesystem::path workspace;
   std::string_view config_name;
-  // Where "temp_model.json" is created: a directory that only this batch (or this run) uses.
-  std::filesystem::path model_directory;
+  // Makes the directory that "temp_model.json" is created in, one that only this run uses, when
+  // the model file is about to be written; its failure is the model file's.
+  std::function<common::Result<std::filesystem::path>()> model_directory = {};
+  // What the engine is told about the combination: ENSEMBLE_MODEL_NAME and ENSEMBLE_RESULT_DIR
+  // (an absolute path) in its environment, beside WORKSPACE.
+  std::string_view model_name = {};
+  std::string_view result_dir = {};
+  // The run is ended, with everything it started, once it has gone on this long.
+  std::optional<std::chrono::milliseconds> time_limit = {};
+};
+
+// What a run that the engine ended with a verdict leaves.
+struct EngineOutcome {
+  std::string standard_output;
+  std::string standard_error;
+  // Success, or the engine's failure on its model (see is_engine_failure).
+  common::Result<void> verdict;
 };
 
 // What the engine runner touches outside itself.
@@ -52,14 +74,20 @@ struct EngineServices {
 inline constexpr std::string_view kEngineRunInterrupted = "Engine run interrupted";
 
 // True when `error` is the engine's verdict on its model (it ran and exited with another status
-// than 0, or was ended by a signal), as opposed to a run that could not be set up or started.
+// than 0, was ended by a signal, or was stopped at its time limit), as opposed to a run that
+// could not be set up or started.
 bool is_engine_failure(const common::Error& error);
+
+// Seconds as the time-limit message writes them: the shortest decimal text, "1", "0.25".
+std::string seconds_text(std::chrono::milliseconds duration);
 
 // Writes the model to the temporary model file, runs the workspace's engine script through the
 // shell with the temp model, the weather file, the config name and the option strings, and
-// turns the exit status into success or the "Simulation failed. Exit code: ..." error. A stop
-// request ends the run with kEngineRunInterrupted; the temporary model file goes either way.
-common::Result<void> run_simulation(const SimulationRequest& request,
-                                    const EngineServices& services);
+// turns the exit status into the verdict: success, "Simulation failed. Exit code: ..." or
+// "the engine was stopped after {S} s (time limit)", each failure followed by both streams.
+// Fails when the run could not be set up or started, and with kEngineRunInterrupted when a stop
+// request ended it. The temporary model file goes once the engine has run.
+common::Result<EngineOutcome> run_simulation(const SimulationRequest& request,
+                                             const EngineServices& services);
 
 }  // namespace native_runner

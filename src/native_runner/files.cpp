@@ -42,6 +42,14 @@ class SystemFiles final : public Files {
   common::Result<void> remove_tree(const std::filesystem::path& path) const override {
     return platform::remove_directory_tree(path);
   }
+  common::Result<void> move_tree(const std::filesystem::path& from,
+                                 const std::filesystem::path& to) const override {
+    return platform::move_tree(from, to);
+  }
+  common::Result<std::vector<std::string>> files_below(
+      const std::filesystem::path& directory) const override {
+    return platform::files_below(directory);
+  }
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/error.h"
 #include "json/json.h"
@@ -44,6 +45,14 @@ class Files {
       const std::filesystem::path& parent, std::string_view prefix) const = 0;
   // Removes the directory with everything in it; a missing one is success.
   virtual common::Result<void> remove_tree(const std::filesystem::path& path) const = 0;
+  // Moves a file or a directory with everything in it to `to`, where nothing may be yet, also
+  // across file systems and volumes; a failed move leaves nothing at `to`.
+  virtual common::Result<void> move_tree(const std::filesystem::path& from,
+                                         const std::filesystem::path& to) const = 0;
+  // Every file (anything but a directory) below the directory, as a path relative to it with
+  // '/' between segments, in no set order.
+  virtual common::Result<std::vector<std::string>> files_below(
+      const std::filesystem::path& directory) const = 0;
 };
 
 // The operating system's files, through the platform layer. Stateless.

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <limits>
 #include <string_view>
 
 #include "common/whole_number.h"
@@ -57,7 +61,59 @@ common::Result<void> apply_resume(ProbeSettings& settings, const OptionRow&, std
   return {};
 }
 
-constexpr std::array<common::Option<ProbeSettings>, 5> kOptions{{
+// Digits with at most one '.' between or before them: no sign, exponent, "inf" or "nan".
+bool is_plain_decimal(std::string_view text) {
+  const auto point = text.find('.');
+  const std::string_view whole = text.substr(0, point);
+  const std::string_view fraction =
+      point == std::string_view::npos ? std::string_view("0") : text.substr(point + 1);
+  const auto digits = [](std::string_view part) {
+    return std::ranges::all_of(part, [](char c) { return c >= '0' && c <= '9'; });
+  };
+  return !fraction.empty() && digits(whole) && digits(fraction) && (!whole.empty() || point == 0);
+}
+
+common::Result<void> apply_timeout(ProbeSettings& settings, const OptionRow& row,
+                                   std::string_view text) {
+  double seconds = 0;
+  if (!is_plain_decimal(text) ||
+      std::from_chars(text.data(), text.data() + text.size(), seconds).ec != std::errc() ||
+      !(seconds > 0)) {
+    return common::invalid_value(row, text);
+  }
+  // Whole milliseconds, at least one; beyond a billion seconds a limit changes nothing.
+  const double millis = std::ceil(std::min(seconds, 1e9) * 1000);
+  settings.arguments.engine_runs.time_limit =
+      std::chrono::milliseconds(static_cast<std::int64_t>(millis));
+  return {};
+}
+
+common::Result<void> apply_retries(ProbeSettings& settings, const OptionRow& row,
+                                   std::string_view text) {
+  const auto value = common::parse_whole_number(text);
+  if (!value || *value > std::numeric_limits<unsigned>::max()) {
+    return common::invalid_value(row, text);
+  }
+  settings.arguments.engine_runs.retries = static_cast<unsigned>(*value);
+  return {};
+}
+
+// Each value adds a pattern; "none" adds none, so alone it keeps no output file.
+common::Result<void> apply_keep_outputs(ProbeSettings& settings, const OptionRow& row,
+                                        std::string_view text) {
+  OutputSelection& keep = settings.arguments.engine_runs.keep;
+  keep.everything = false;
+  if (text == "none") return {};
+  auto pattern = common::PathPattern::parse(text);
+  if (!pattern) {
+    return common::fail("Invalid value for " + std::string(row.name) + ": " +
+                        pattern.error().message);
+  }
+  keep.patterns.push_back(std::move(*pattern));
+  return {};
+}
+
+constexpr std::array<common::Option<ProbeSettings>, 8> kOptions{{
     {{kSimulationOption, OptionValue::kFlag, "", "Run full simulation (default: JSON-only mode)"},
      apply_simulation},
     {{"--jobs", OptionValue::kOne, "N",
@@ -75,6 +131,18 @@ constexpr std::array<common::Option<ProbeSettings>, 5> kOptions{{
     {{"--resume", OptionValue::kFlag, "",
       "skip the simulations that already succeeded with the same inputs"},
      apply_resume},
+    {{"--keep-outputs", OptionValue::kRepeatable, "PATTERN",
+      "keep only the engine's output files that match PATTERN (given again: any of them), e.g. "
+      "*.csv or reports/**/*.json; none keeps only stdout.txt and stderr.txt",
+      "a file pattern, or none"},
+     apply_keep_outputs},
+    {{"--timeout", OptionValue::kOne, "SECONDS",
+      "end an engine run still going after SECONDS (decimals allowed) and record it as failed",
+      "a positive number of seconds"},
+     apply_timeout},
+    {{"--retries", OptionValue::kOne, "N",
+      "start an engine run that failed again, up to N more times (default 0)", "a whole number"},
+     apply_retries},
 }};
 
 // The historical usage shows only the first row.

@@ -8,6 +8,7 @@
 
 #include "common/error.h"
 #include "common/option_table.h"
+#include "native_runner/engine_run_policy.h"
 #include "native_runner/shard.h"
 
 namespace native_runner {
@@ -25,6 +26,8 @@ struct ProbeArguments {
   bool keep_going = false;
   // Combinations whose engine run already succeeded with the same inputs are not run again.
   bool resume = false;
+  // --timeout, --retries and --keep-outputs: how every engine run goes.
+  EngineRunPolicy engine_runs{};
   // "--help", "-h" or "--version" alone asks only for a description of the program.
   common::ProgramRequest request = common::ProgramRequest::kRun;
 
@@ -43,7 +46,7 @@ inline constexpr unsigned kMaxJobs = 1024;
 // argument (a usage error otherwise) sets `request`.
 //
 // Fails with the complete text for standard error: the usage lines for a wrong number of
-// arguments, or one line naming a bad or missing --jobs or --shard value.
+// arguments, or one line naming a bad or missing option value.
 common::Result<ProbeArguments> parse_probe_arguments(std::span<const std::string> words,
                                                      unsigned hardware_threads);
 

@@ -1,5 +1,6 @@
 #include "native_runner/simulation_outcome.h"
 
+#include <charconv>
 #include <utility>
 
 #include "common/sha256.h"
@@ -58,6 +59,26 @@ common::Result<std::vector<std::string>> options_member(const Json& record) {
   return options;
 }
 
+// An optional member of `kind` ("number" or "whole number"); absent in older records.
+common::Result<void> read_optional(const Json& record, std::string_view name,
+                                   SimulationOutcome& outcome) {
+  const Json* member = json_text::find_member(record, name);
+  if (member == nullptr) return {};
+  if (name == "attempts") {
+    if (!member->is_number_unsigned()) {
+      return common::fail("outcome record has a member \"attempts\" that is no whole number");
+    }
+    outcome.attempts = member->get<std::uint64_t>();
+    return {};
+  }
+  if (!member->is_number()) {
+    return common::fail("outcome record has a member \"" + std::string(name) +
+                        "\" that is no number");
+  }
+  outcome.duration_s = member->get<double>();
+  return {};
+}
+
 common::Result<void> check_format(const Json& record) {
   const Json* format = json_text::find_member(record, "format");
   if (format == nullptr || !format->is_number_integer() ||
@@ -90,7 +111,7 @@ std::string outcome_fingerprint(const SimulationInputs& inputs) {
   return common::sha256_hex(canonical);
 }
 
-std::string render_outcome(const SimulationInputs& inputs, std::string_view completed_at) {
+std::string render_outcome(const SimulationInputs& inputs, const SimulationRun& run) {
   std::string out = "{\n  \"format\": " + std::to_string(kOutcomeFormat);
   append_text_member(out, "config_name", inputs.config_name);
   append_text_member(out, "model_name", inputs.model_name);
@@ -100,7 +121,14 @@ std::string render_outcome(const SimulationInputs& inputs, std::string_view comp
   append_member(out, "engine_options");
   json_text::append_pretty_json(out, Json(inputs.engine_options), 1);
   append_text_member(out, "fingerprint", outcome_fingerprint(inputs));
-  append_text_member(out, "completed_at", completed_at);
+  append_text_member(out, "completed_at", run.completed_at);
+  append_member(out, "duration_s");
+  char seconds[64];
+  const auto written =
+      std::to_chars(seconds, seconds + sizeof seconds, run.duration_s, std::chars_format::fixed, 3);
+  out.append(seconds, written.ptr);
+  append_member(out, "attempts");
+  out += std::to_string(run.attempts);
   out += "\n}";
   return out;
 }
@@ -127,6 +155,11 @@ common::Result<SimulationOutcome> parse_outcome(std::string_view text) {
   auto options = options_member(*record);
   if (!options) return std::unexpected(options.error());
   outcome.inputs.engine_options = std::move(*options);
+  for (const std::string_view name : {"duration_s", "attempts"}) {
+    if (auto read = read_optional(*record, name, outcome); !read) {
+      return std::unexpected(read.error());
+    }
+  }
   return outcome;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,17 +39,30 @@ SimulationInputs describe_simulation(std::string_view config_name, std::string_v
 // share a serialisation.
 std::string outcome_fingerprint(const SimulationInputs& inputs);
 
-// The record in pretty form: "format", the six inputs, "fingerprint", "completed_at".
-std::string render_outcome(const SimulationInputs& inputs, std::string_view completed_at);
+// How the successful run went. None of it decides what the engine computes, so none of it takes
+// part in a match.
+struct SimulationRun {
+  std::string completed_at;
+  double duration_s = 0;  // the successful attempt's wall time
+  std::uint64_t attempts = 1;
+};
+
+// The record in pretty form: "format", the six inputs, "fingerprint", "completed_at",
+// "duration_s" (written with three decimals) and "attempts".
+std::string render_outcome(const SimulationInputs& inputs, const SimulationRun& run);
 
 struct SimulationOutcome {
   SimulationInputs inputs;
   std::string fingerprint;
   std::string completed_at;
+  // Absent from the records of earlier versions.
+  std::optional<double> duration_s;
+  std::optional<std::uint64_t> attempts;
 };
 
 // Reads a record back. Fails, naming the reason, when the text is not JSON, is not an object, is
-// of another format, or lacks a member or holds one of the wrong kind.
+// of another format, or lacks a member or holds one of the wrong kind. "duration_s" and
+// "attempts" may be absent, but when present must be a number and a whole number.
 common::Result<SimulationOutcome> parse_outcome(std::string_view text);
 
 // True only when `text` is a record of this format whose every input and whose fingerprint equal

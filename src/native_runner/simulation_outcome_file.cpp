@@ -15,9 +15,8 @@ bool has_matching_outcome(const Files& files, const std::filesystem::path& resul
 }
 
 common::Result<void> write_outcome_file(const Files& files, const std::filesystem::path& result_dir,
-                                        const SimulationInputs& inputs,
-                                        std::string_view completed_at) {
-  return files.replace(outcome_file_path(result_dir), render_outcome(inputs, completed_at));
+                                        const SimulationInputs& inputs, const SimulationRun& run) {
+  return files.replace(outcome_file_path(result_dir), render_outcome(inputs, run));
 }
 
 common::Result<void> remove_outcome_file(const Files& files,

@@ -20,8 +20,7 @@ bool has_matching_outcome(const Files& files, const std::filesystem::path& resul
 // Writes the record by replace-by-rename, so a reader (or a run killed while writing) only ever
 // sees no record or a whole one.
 common::Result<void> write_outcome_file(const Files& files, const std::filesystem::path& result_dir,
-                                        const SimulationInputs& inputs,
-                                        std::string_view completed_at);
+                                        const SimulationInputs& inputs, const SimulationRun& run);
 
 // Removes the record before the combination is simulated again, so an interruption during the
 // new run cannot leave the old success standing. An absent record is success.

@@ -52,11 +52,50 @@ common::Result<void> remove_directory_tree(const std::filesystem::path& path) {
   return {};
 }
 
-std::filesystem::path temp_directory() {
+common::Result<void> copy_tree(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (contains_nul(from) || contains_nul(to)) return std::unexpected(nul_in_path_error());
   std::error_code code;
-  auto path = std::filesystem::temp_directory_path(code);
-  if (code) return std::filesystem::path(".");
-  return path;
+  if (std::filesystem::exists(std::filesystem::symlink_status(to, code))) {
+    return std::unexpected(os_error(std::make_error_code(std::errc::file_exists)));
+  }
+  std::filesystem::copy(
+      from, to,
+      std::filesystem::copy_options::recursive | std::filesystem::copy_options::copy_symlinks,
+      code);
+  if (!code) return {};
+  std::error_code ignored;
+  std::filesystem::remove_all(to, ignored);
+  return std::unexpected(os_error(code));
+}
+
+common::Result<std::vector<std::string>> files_below(const std::filesystem::path& directory) {
+  if (contains_nul(directory)) return std::unexpected(nul_in_path_error());
+  std::vector<std::string> files;
+  std::error_code code;
+  std::filesystem::recursive_directory_iterator entries(directory, code);
+  for (const std::filesystem::recursive_directory_iterator end; !code && entries != end;
+       entries.increment(code)) {
+    // Not followed: a link to a folder is kept as the link the engine made.
+    const auto status = entries->symlink_status(code);
+    if (code || std::filesystem::is_directory(status)) continue;
+    const auto relative = entries->path().lexically_relative(directory).generic_u8string();
+    files.push_back(common::to_valid_utf8_lossy(
+        std::string_view(reinterpret_cast<const char*>(relative.data()), relative.size())));
+  }
+  if (code) return std::unexpected(os_error(code));
+  return files;
+}
+
+common::Result<std::filesystem::path> temp_directory() {
+  std::filesystem::path path = named_temp_directory();
+  std::error_code code;
+  const auto status = std::filesystem::status(path, code);
+  if (!code && !std::filesystem::is_directory(status)) {
+    code = std::make_error_code(std::errc::not_a_directory);
+  }
+  if (!code) return path;
+  return common::fail("the temporary directory '" + path_text(path) +
+                      "' cannot be used: " + os_error(code).message);
 }
 
 std::filesystem::path path_from_utf8(std::string_view text) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/error.h"
 #include "platform/os_error.h"
@@ -94,11 +95,32 @@ common::Result<void> remove_file(const std::filesystem::path& path);
 // A path where nothing exists is success.
 common::Result<void> remove_directory_tree(const std::filesystem::path& path);
 
+// Moves the file or directory at `from`, with everything in it, to `to`, where nothing may exist
+// yet and whose parent must. Renamed where the system can; across file systems or volumes
+// (a temporary directory in memory or on C:, results on disk or on D:) it is copied, symbolic
+// links as links, and the source is then deleted. When the move fails, whatever had been copied
+// to `to` is removed again, so `to` holds the whole tree or nothing.
+common::Result<void> move_tree(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// The copy half of move_tree: `from` copied to `to` (nothing there yet), links as links; on
+// failure nothing of the copy stays.
+common::Result<void> copy_tree(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// The path below `directory` of every entry in it that is not a directory (files and symbolic
+// links, which are not followed), at any depth, with '/' between segments, in no set order.
+common::Result<std::vector<std::string>> files_below(const std::filesystem::path& directory);
+
 // The process's current working directory.
 common::Result<std::filesystem::path> current_directory();
 
-// The current user's directory for temporary files.
-std::filesystem::path temp_directory();
+// The current user's directory for temporary files: on POSIX the first of TMPDIR, TMP, TEMP and
+// TEMPDIR that is set, otherwise /tmp; on Windows what the system names. Fails, naming the
+// directory and the reason, when that is missing or not a directory: nothing is put anywhere
+// else in its place.
+common::Result<std::filesystem::path> temp_directory();
+
+// The directory temp_directory() checks, as the environment or the system names it.
+std::filesystem::path named_temp_directory();
 
 // A path from UTF-8 text (names from documents and the command line). Needed because a plain
 // std::string converts through the C locale on Windows and loses non-ASCII characters.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <utility>
 
 #include "platform/file_system.h"
@@ -247,6 +248,29 @@ common::Result<void> replace_file(const std::filesystem::path& path, std::string
 common::Result<void> remove_file(const std::filesystem::path& path) {
   if (::unlink(path.c_str()) != 0) return std::unexpected(os_error(errno));
   return {};
+}
+
+common::Result<void> move_tree(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (contains_nul(from) || contains_nul(to)) return std::unexpected(nul_in_path_error());
+  // rename(2) would replace an empty directory standing at `to`; whatever is there stays.
+  struct stat existing {};
+  if (::lstat(to.c_str(), &existing) == 0) return std::unexpected(os_error(EEXIST));
+  if (::rename(from.c_str(), to.c_str()) == 0) return {};
+  if (errno != EXDEV) return std::unexpected(os_error(errno));
+  if (auto copied = copy_tree(from, to); !copied) return copied;
+  // The copy is whole; what is left of the source is the caller's temporary directory, removed
+  // with it if not here.
+  (void)remove_directory_tree(from);
+  return {};
+}
+
+std::filesystem::path named_temp_directory() {
+  // The order the C++ library and most programs follow.
+  for (const char* name : {"TMPDIR", "TMP", "TEMP", "TEMPDIR"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return value;
+  }
+  return "/tmp";
 }
 
 }  // namespace platform

@@ -198,4 +198,28 @@ common::Result<void> remove_file(const std::filesystem::path& path) {
   return {};
 }
 
+common::Result<void> move_tree(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (contains_nul(from) || contains_nul(to)) return std::unexpected(nul_in_path_error());
+  // Without MOVEFILE_REPLACE_EXISTING nothing standing at `to` is replaced; without
+  // MOVEFILE_COPY_ALLOWED a folder is never half copied by the system itself.
+  if (MoveFileExW(from.wstring().c_str(), to.wstring().c_str(), 0)) return {};
+  const DWORD error = GetLastError();
+  if (error != ERROR_NOT_SAME_DEVICE) return std::unexpected(os_error(static_cast<int>(error)));
+  if (auto copied = copy_tree(from, to); !copied) return copied;
+  // The copy is whole; what is left of the source is the caller's temporary directory, removed
+  // with it if not here.
+  (void)remove_directory_tree(from);
+  return {};
+}
+
+std::filesystem::path named_temp_directory() {
+  wchar_t buffer[MAX_PATH + 2];
+  const DWORD length = GetTempPathW(MAX_PATH + 2, buffer);
+  if (length == 0 || length > MAX_PATH + 1) return {};
+  std::wstring text(buffer, length);
+  // The system ends the name with a separator; a root such as C:\ keeps its own.
+  if (text.size() > 3 && (text.back() == L'\\' || text.back() == L'/')) text.pop_back();
+  return std::filesystem::path(text);
+}
+
 }  // namespace platform

@@ -161,9 +161,11 @@ class ProbeWorkspace {
     return test_support::run_program("/usr/bin/env", words, root() / in);
   }
   fs::path tmp() const { return root() / "tmp"; }
-  // The temporary model file as masked by mask_batch_directory.
-  std::string temp_model() const {
-    return (tmp() / "ensemble_probe-<ID>" / "temp_model.json").string();
+  // The temporary model file of the batch's `run`th engine run, as masked by
+  // mask_batch_directory.
+  std::string temp_model(int run = 1) const {
+    return (tmp() / "ensemble_probe-<ID>" / ("run-" + std::to_string(run)) / "temp_model.json")
+        .string();
   }
 
  private:

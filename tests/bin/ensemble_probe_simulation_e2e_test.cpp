@@ -121,8 +121,12 @@ TEST(EnsembleProbeSimulation, SimulatedCombinationRunsTheEngineWithTheWrapperOpt
 
   EXPECT_EQ(ws.tree("out"),
             (Tree{"logs", "logs/processing", "logs/processing/batch_processing_native_test.log",
-                  "progress_native_test.json", "result_sim_g_0", "result_sim_g_0/g.json",
+                  "progress_native_test.json", "result_sim_g_0", "result_sim_g_0/engine",
+                  "result_sim_g_0/engine/outputs", "result_sim_g_0/engine/stderr.txt",
+                  "result_sim_g_0/engine/stdout.txt", "result_sim_g_0/g.json",
                   "result_sim_g_0/simulation_outcome.json", "sim_progress_native_test.json"}));
+  EXPECT_EQ(ws.read("out/result_sim_g_0/engine/stdout.txt"), "engine chatter\n");
+  EXPECT_EQ(ws.read("out/result_sim_g_0/engine/stderr.txt"), "engine warning\n");
   EXPECT_EQ(mask_timestamps(ws.read("out/sim_progress_native_test.json")),
             sim_progress_json("g_0", true));
   EXPECT_EQ(processing_log(ws), batch_start("sim") + model_start("sim", "g_0", 0, 1) +
@@ -215,7 +219,11 @@ TEST(EnsembleProbeSimulation, FailingEngineEndsTheBatchWithItsOutput) {
       ws.tree("out"),
       (Tree{"logs", "logs/errors", "logs/errors/batch_errors_native_test.jsonl", "logs/processing",
             "logs/processing/batch_processing_native_test.log", "progress_native_test.json",
-            "result_fail_g_0", "result_fail_g_0/g.json", "sim_progress_native_test.json"}));
+            "result_fail_g_0", "result_fail_g_0/engine", "result_fail_g_0/engine/outputs",
+            "result_fail_g_0/engine/stderr.txt", "result_fail_g_0/engine/stdout.txt",
+            "result_fail_g_0/g.json", "sim_progress_native_test.json"}));
+  EXPECT_EQ(ws.read("out/result_fail_g_0/engine/stdout.txt"), "x");
+  EXPECT_EQ(ws.read("out/result_fail_g_0/engine/stderr.txt"), "boom\n");
   EXPECT_EQ(ws.tree("tmp"), Tree{});
 }
 
@@ -311,12 +319,11 @@ TEST(EnsembleProbeSimulation, MissingEngineScriptEndsTheBatch) {
   EXPECT_EQ(ws.tree("tmp"), Tree{});
 }
 
-// The bundled stand-in engine checks its arguments and writes one summary per run.
+// The bundled stand-in engine checks its arguments and writes one summary per run beside its
+// model, named after the combination it was told, so each lands in its own result directory.
 TEST(EnsembleProbeSimulation, BundledExampleWorkspaceRunsItsStandInEngine) {
   ProbeWorkspace ws;
   fs::copy(fs::path(EXAMPLES_DIR) / "workspace", ws.root() / "ws", fs::copy_options::recursive);
-  // Summaries of earlier runs in the source tree would shift the numbering.
-  fs::remove_all(ws.root() / "ws" / "engine_runs");
 
   // The stand-in needs only system tools; user-level command shims on PATH can take seconds to
   // start, and the stand-in starts its checker twice per run.
@@ -326,18 +333,27 @@ TEST(EnsembleProbeSimulation, BundledExampleWorkspaceRunsItsStandInEngine) {
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.err, "");
   EXPECT_TRUE(run.out.ends_with(closing_lines(false)));
-  Tree summaries;
-  for (int i = 1; i <= 6; ++i) summaries.push_back("demo_batch_run_" + std::to_string(i) + ".txt");
-  EXPECT_EQ(ws.tree("ws/engine_runs"), summaries);
-  const std::string tail =
-      "\nweather file: ws/input/batch_parameters/weather_files/sample_site.epw\n"
-      "config name:  demo_batch\n";
-  EXPECT_EQ(mask_batch_directory(ws.read("ws/engine_runs/demo_batch_run_5.txt")),
-            "stand-in engine run 5 (no simulation was performed)\nmodel file:   " +
-                ws.temp_model() + tail + "options:      (none)\nWORKSPACE:    ws\n");
-  EXPECT_EQ(mask_batch_directory(ws.read("ws/engine_runs/demo_batch_run_6.txt")),
-            "stand-in engine run 6 (no simulation was performed)\nmodel file:   " +
-                ws.temp_model() + tail + "options:      --heat-balance\nWORKSPACE:    ws\n");
+  const struct {
+    std::string model;
+    int run;
+    std::string options;
+  } kRows[] = {{"fabric_and_tariff_0", 1, "(none)"},
+               {"heat_pump_retrofit_0", 5, "(none)"},
+               {"heat_pump_retrofit_1", 6, "--heat-balance"}};
+  for (const auto& row : kRows) {
+    const std::string result = "out/result_demo_batch_" + row.model;
+    EXPECT_EQ(ws.tree(result + "/engine/outputs"), Tree{row.model + "__summary.txt"});
+    EXPECT_EQ(
+        mask_batch_directory(ws.read(result + "/engine/outputs/" + row.model + "__summary.txt")),
+        "stand-in engine run for " + row.model +
+            " (no simulation was performed)\nmodel file:   " + ws.temp_model(row.run) +
+            "\nweather file: ws/input/batch_parameters/weather_files/sample_site.epw\n"
+            "config name:  demo_batch\noptions:      " +
+            row.options + "\nWORKSPACE:    ws\nresult dir:   " + ws.cwd() + "/" + result + "\n");
+    EXPECT_EQ(ws.read(result + "/engine/stdout.txt"),
+              "stand-in engine: summary written for " + row.model + "\n");
+  }
+  EXPECT_FALSE(ws.exists("ws/engine_runs"));
 }
 
 // Run from inside the workspace, the workspace is the empty path: the script is found relative

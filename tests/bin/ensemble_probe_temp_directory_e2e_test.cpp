@@ -95,5 +95,42 @@ TEST(EnsembleProbeTempDirectory, ConcurrentBatchesEachHandTheEngineTheirOwnModel
   EXPECT_EQ(ws.tree("tmp"), Tree{});
 }
 
+// A temporary directory that cannot be had ends the batch at its first simulation, after the
+// runner's opening lines, with one line that names it and says why; nothing goes to the current
+// directory instead.
+TEST(EnsembleProbeTempDirectory, UnusableTemporaryDirectoryEndsTheBatchNamingIt) {
+  const struct {
+    std::string tmpdir;  // below the workspace
+    std::string reason;
+  } kRows[] = {
+      {"plain_file", "Not a directory (os error 20)"},
+      {"missing", "No such file or directory (os error 2)"},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.tmpdir);
+    ProbeWorkspace ws;
+    write_simulated_house(ws);
+    ws.file("plain_file", "x");
+    ws.config("a.json", R"({"g": {"base_json": ["house"], "weather_files": ["site"],
+      "lighting": ["l1"]}})");
+    const std::string tmpdir = (ws.root() / row.tmpdir).string();
+    fs::create_directories(ws.tmp());
+    const Tree before = ws.tree("");
+
+    const ProgramRun run = ws.probe_with_tmp({"--simulation", "ws/input/configs/a.json", "out"},
+                                             "", {"TMPDIR=" + tmpdir});
+
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.err, "[ensemble_probe] Native batch failed: the temporary directory '" + tmpdir +
+                           "' cannot be used: " + row.reason + "\n");
+    EXPECT_TRUE(run.out.ends_with("[NATIVE_RUNNER] Output path: out/result_a_g_0\n")) << run.out;
+    Tree after;
+    for (const auto& name : ws.tree("")) {
+      if (!name.starts_with("out")) after.push_back(name);
+    }
+    EXPECT_EQ(after, before) << "something was made beside the batch";
+  }
+}
+
 }  // namespace
 }  // namespace probe_e2e

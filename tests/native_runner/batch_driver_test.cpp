@@ -91,11 +91,12 @@ class BatchDriverTest : public ::testing::Test {
     Console console;
   };
   Run run(const fs::path& config_path, bool json_only, const fs::path& base_params = {},
-          const Files* files = nullptr) {
+          const Files* files = nullptr, common::Result<fs::path> temp_directory = temp()) {
     std::ostringstream console;
     const BatchServices services{
         console, files != nullptr ? *files : files_, processes_,
-        EngineHost{temp(), ShellSearch{{(root() / "bin" / "bash").string()}, {"which", {}, {}}}}};
+        EngineHost{std::move(temp_directory),
+                   ShellSearch{{(root() / "bin" / "bash").string()}, {"which", {}, {}}}}};
     const BatchOptions options{
         .config_path = config_path,
         .base_params_dir = base_params.empty() ? base() : base_params,
@@ -299,9 +300,13 @@ TEST_F(BatchDriverTest, SimulatesEveryVariantWithItsWeatherAndWrapper) {
   EXPECT_EQ(requests[0].arguments,
             (std::vector<std::string>{
                 (workspace() / "src-tauri" / "resources" / "run.sh").string(),
-                (temp() / "ensemble_probe-1" / "temp_model.json").string(), weather, "batch_a", "--heat-balance"}));
-  EXPECT_EQ(requests[0].added_variables, (std::vector<std::pair<std::string, std::string>>{
-                                             {"WORKSPACE", workspace().string()}}));
+                (temp() / "ensemble_probe-1" / "run-1" / "temp_model.json").string(), weather,
+                "batch_a", "--heat-balance"}));
+  EXPECT_EQ(requests[0].added_variables,
+            (std::vector<std::pair<std::string, std::string>>{
+                {"WORKSPACE", workspace().string()},
+                {"ENSEMBLE_MODEL_NAME", "g_0"},
+                {"ENSEMBLE_RESULT_DIR", fs::absolute(out() / "result_batch_a_g_0").string()}}));
   EXPECT_FALSE(files_.exists(temp() / "temp_model.json"));
   // The simulated variant is the written one: "model_wrappers" applied marks opaque elements.
   ASSERT_EQ(simulated_models_.size(), 1u);
@@ -327,12 +332,12 @@ TEST_F(BatchDriverTest, SimulatesEveryVariantWithItsWeatherAndWrapper) {
             std::string::npos);
   // The outcome record names exactly what the engine was given.
   const std::string outcome = files_.text(out() / "result_batch_a_g_0" / "simulation_outcome.json");
-  const auto stamp = outcome.rfind("\"completed_at\": \"");
-  ASSERT_NE(stamp, std::string::npos) << outcome;
+  const auto recorded = parse_outcome(outcome);
+  ASSERT_TRUE(recorded) << outcome;
   const auto inputs =
       describe_simulation("batch_a", "g_0", files_.text(out() / "result_batch_a_g_0" / "g.json"),
                           weather, "sample", {"--heat-balance"});
-  EXPECT_EQ(outcome, render_outcome(inputs, outcome.substr(stamp + 17, 20)));
+  EXPECT_EQ(outcome, render_outcome(inputs, {recorded->completed_at, *recorded->duration_s, 1}));
   EXPECT_FALSE(files_.exists(out() / "result_batch_a_n_0" / "simulation_outcome.json"));
   const std::string sim_progress = files_.text(out() / "sim_progress_job.json");
   EXPECT_NE(sim_progress.find("\"status_message\": \"Simulation completed successfully\""),
@@ -351,8 +356,8 @@ TEST_F(BatchDriverTest, WorkspaceIsTwoNamedLevelsAboveTheBaseParameterDirectory)
     ASSERT_TRUE(result.outcome) << result.outcome.error().message;
     const auto requests = processes_.requests();
     ASSERT_FALSE(requests.empty());
-    EXPECT_EQ(requests.back().added_variables, (std::vector<std::pair<std::string, std::string>>{
-                                                   {"WORKSPACE", workspace().string()}}));
+    EXPECT_EQ(requests.back().added_variables.at(0),
+              (std::pair<std::string, std::string>{"WORKSPACE", workspace().string()}));
   }
 }
 
@@ -374,6 +379,49 @@ TEST_F(BatchDriverTest, FailedSimulationEndsTheBatchAfterLoggingIt) {
   EXPECT_NE(errors[0].find(R"("error_message":"Simulation failed: Simulation failed. Exit code: )"
                            R"(Some(3)\nStdout: x\nStderr: ")"),
             std::string::npos);
+}
+
+// Without a temporary directory to put the run's directory in, the run fails where its model file
+// would have been written: after the runner's opening lines, as a recorded failure, and with one
+// error that names what is missing.
+TEST_F(BatchDriverTest, MissingTemporaryDirectoryFailsTheRunAfterTheRunnerLines) {
+  file("base_json/house.json", kModel);
+  file("weather_files/w.json", R"({"weather_file": "w.epw"})");
+  file("weather_files/w.epw", "sample");
+  const auto cfg = config(R"({"g": {"base_json": ["house"], "weather_files": ["w"]}})");
+  const std::string unusable = "the temporary directory '/nowhere' cannot be used: gone";
+  const struct {
+    common::Result<fs::path> temp_directory;
+    std::string error;
+  } kRows[] = {
+      {temp() / "missing", test_support::missing_folder_error()},
+      {common::Result<fs::path>(std::unexpected(common::Error(unusable))), unusable},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.error);
+    files_.clear();
+    seed_machine();
+    file("base_json/house.json", kModel);
+    file("weather_files/w.json", R"({"weather_file": "w.epw"})");
+    file("weather_files/w.epw", "sample");
+    config(R"({"g": {"base_json": ["house"], "weather_files": ["w"]}})");
+    const auto result = run(cfg, false, {}, nullptr, row.temp_directory);
+    ASSERT_FALSE(result.outcome);
+    EXPECT_EQ(result.outcome.error().message, row.error);
+    const auto& lines = result.console.lines;
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 4, lines.end()),
+              (std::vector<std::string>{
+                  "[SIMULATION] Starting simulation for g_0",
+                  "[NATIVE_RUNNER] Using hybrid approach with external process execution",
+                  "[NATIVE_RUNNER] Weather file: " + (base() / "weather_files" / "w.epw").string(),
+                  "[NATIVE_RUNNER] Output path: " + (out() / "result_batch_a_g_0").string()}));
+    const auto errors = log_lines("logs/errors/batch_errors_job.jsonl");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find(R"("error_code":"SIMULATION_FAILED")"), std::string::npos);
+    EXPECT_TRUE(processes_.requests().empty());
+    EXPECT_FALSE(files_.exists(out() / "result_batch_a_g_0" / "engine"));
+  }
 }
 
 TEST_F(BatchDriverTest, SecondRunAppendsToTheLogsAndRewritesVariants) {
@@ -415,9 +463,10 @@ class BatchDriverFailureTest : public BatchDriverTest {
   static constexpr const char* kProcessingLog = "logs/processing/batch_processing_job.log";
 };
 
-// Every file call of a batch, failed in turn: the batch stops with exactly that error and never
-// reports success, no variant is left cut short, and the logs keep whole lines. Only removing
-// the temporary model may fail quietly: the engine has run by then.
+// Every file call of a batch, failed in turn: the batch stops with that error (named with its path
+// when it kept the engine's outputs from being kept) and never reports success, no variant is
+// left cut short, an engine folder is whole or absent, and the logs keep whole lines. Only
+// removing the temporary model may fail quietly: the engine has run by then.
 TEST_F(BatchDriverFailureTest, EveryFailingFileCallEndsTheBatchWithItsError) {
   using test_support::FileCall;
   seed_batch();
@@ -428,21 +477,26 @@ TEST_F(BatchDriverFailureTest, EveryFailingFileCallEndsTheBatchWithItsError) {
     const char* name;
     std::size_t calls;  // per batch, as the log and progress files show them
     bool batch_fails;
+    // Calls after the failure: recording a failed run makes the log folder first.
+    std::size_t recording_calls = 0;
   } kKinds[] = {
       // config, base model twice, tariff twice, weather parameter file four times (announced and
       // resolved per combination), control allocation twice, the weather file once for its hash
       {FileCall::Read, "read", 12, true},
       // progress: group start, two per combination, group end; simulation progress: two per
-      // combination
-      {FileCall::Write, "write", 8, true},
+      // combination; the engine's two streams per combination
+      {FileCall::Write, "write", 12, true},
       // the temporary model per combination
       {FileCall::CreateNew, "create new", 2, true},
       // the variant and the outcome record per combination
       {FileCall::Replace, "replace", 4, true},
       // BATCH_START, per combination MODEL_START and SIMULATION_SUCCESS, BATCH_COMPLETE
       {FileCall::Append, "append", 6, true},
-      // output folder, the log folder before each line, each result folder
-      {FileCall::CreateDirectories, "create directories", 9, true},
+      // output folder, the log folder before each line, per combination its result folder, its
+      // run directory and its engine folder
+      {FileCall::CreateDirectories, "create directories", 13, true, 1},
+      // the run directory into the engine folder, per combination
+      {FileCall::MoveTree, "move tree", 2, true},
       // the temporary model before and after each run
       {FileCall::Remove, "remove", 4, false},
   };
@@ -461,13 +515,18 @@ TEST_F(BatchDriverFailureTest, EveryFailingFileCallEndsTheBatchWithItsError) {
         continue;
       }
       ASSERT_FALSE(result.outcome);
-      EXPECT_EQ(result.outcome.error().message, kInjected);
-      EXPECT_EQ(calls, nth) << "the batch went on after the failure";
+      EXPECT_TRUE(result.outcome.error().message.ends_with(kInjected))
+          << result.outcome.error().message;
+      EXPECT_GE(calls, nth);
+      EXPECT_LE(calls, nth + kind.recording_calls) << "the batch went on after the failure";
       EXPECT_FALSE(completed);
       for (const char* folder : {"result_batch_a_g_0", "result_batch_a_g_1"}) {
         const fs::path written = out() / folder / "g.json";
         if (files_.is_file(written)) {
           EXPECT_EQ(files_.text(written), whole_variant);
+        }
+        if (files_.exists(out() / folder / "engine")) {
+          EXPECT_TRUE(files_.is_file(out() / folder / "engine" / "stderr.txt")) << folder;
         }
       }
       const std::string log = files_.text(out() / kProcessingLog);

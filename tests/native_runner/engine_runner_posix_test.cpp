@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <stop_token>
 #include <string>
@@ -50,14 +51,24 @@ class EngineRunnerTest : public ::testing::Test {
     return EngineHost{temp_.path(), ShellSearch{std::move(places), {"look-up", {}, {}}}};
   }
 
+  // The run's set-up failure or the engine's verdict, whichever came; the streams of a run that
+  // ended are kept in ended_.
   common::Result<void> run_with(const EngineHost& host, const std::string& weather = "w",
                                 CliFlags flags = {}, std::string_view output = "o",
                                 fs::path model_directory = {}) {
     if (model_directory.empty()) model_directory = temp_.path();
-    const SimulationRequest request{model_,     output, weather,
-                                    flags,      workspace_, "cfg",
-                                    model_directory};
-    return run_simulation(request, EngineServices{out_, system_files(), processes_, host, {}});
+    const SimulationRequest request{model_,
+                                    output,
+                                    weather,
+                                    flags,
+                                    workspace_,
+                                    "cfg",
+                                    [model_directory] { return model_directory; }};
+    auto ended =
+        run_simulation(request, EngineServices{out_, system_files(), processes_, host, {}});
+    if (!ended) return std::unexpected(ended.error());
+    ended_ = *ended;
+    return ended->verdict;
   }
 
   common::Result<void> run(CliFlags flags = {}, const std::string& weather = "weather.epw") {
@@ -72,14 +83,19 @@ class EngineRunnerTest : public ::testing::Test {
   fs::path workspace_;
   std::ostringstream out_;
   bool lookup_called_ = false;
+  std::optional<EngineOutcome> ended_;
   Processes processes_{lookup_called_};
   const json_text::Json model_ = {{"zone", {{"name", "Living room"}, {"area", 23.0}}},
                                       {"list", {1, 2}}};
 };
 
 TEST_F(EngineRunnerTest, SuccessfulRunPrintsExactlyTheRunnerLines) {
-  write_engine("echo engine chatter; echo engine complaint >&2; exit 0\n");
+  write_engine("echo engine chatter; printf 'engine \\377 complaint' >&2; exit 0\n");
   ASSERT_TRUE(run().has_value());
+  // The streams come back byte for byte, for the files that keep them.
+  ASSERT_TRUE(ended_);
+  EXPECT_EQ(ended_->standard_output, "engine chatter\n");
+  EXPECT_EQ(ended_->standard_error, "engine \377 complaint");
   EXPECT_EQ(out_.str(),
             "[NATIVE_RUNNER] Using hybrid approach with external process execution\n"
             "[NATIVE_RUNNER] Weather file: weather.epw\n"
@@ -202,7 +218,8 @@ TEST_F(EngineRunnerTest, StopEndsTheEngineAndRemovesTheTemporaryModel) {
     stop.request_stop();
   });
   const EngineHost engine_host = host();
-  const SimulationRequest request{model_, "o", "w", {}, workspace_, "cfg", temp_.path()};
+  const SimulationRequest request{
+      model_, "o", "w", {}, workspace_, "cfg", [this] { return temp_.path(); }};
   const auto result = run_simulation(
       request, EngineServices{out_, system_files(), processes_, engine_host, stop.get_token()});
   ASSERT_FALSE(result.has_value());
@@ -215,6 +232,40 @@ TEST_F(EngineRunnerTest, StopEndsTheEngineAndRemovesTheTemporaryModel) {
   }
   EXPECT_NE(::kill(child, 0), 0) << "the engine's child still runs";
   EXPECT_EQ(out_.str().find("Simulation completed"), std::string::npos);
+}
+
+// The engine is told which combination it simulates and where its result directory is. Past its
+// time limit it is stopped, the process it started with it, and that is the engine's failure.
+TEST_F(EngineRunnerTest, EngineIsToldItsCombinationAndStoppedAtItsTimeLimit) {
+  write_engine(
+      "printf '%s|%s' \"$ENSEMBLE_MODEL_NAME\" \"$ENSEMBLE_RESULT_DIR\" > \"$WORKSPACE/told\"\n"
+      "echo started; [ -n \"$HANG\" ] || exit 0\n"
+      "sleep 30 & echo $! > \"$WORKSPACE/child\"; wait\n");
+  const auto run_once = [this](std::optional<std::chrono::milliseconds> limit) {
+    SimulationRequest request{model_, "o", "w", {}, workspace_, "cfg",
+                              [this] { return temp_.path(); }, "g_3", "/abs/out/result_cfg_g_3",
+                              limit};
+    return run_simulation(request, EngineServices{out_, system_files(), processes_, host(), {}});
+  };
+  auto told = run_once(std::chrono::milliseconds(20000));
+  ASSERT_TRUE(told && told->verdict);
+  EXPECT_EQ(root_.read("work space/told"), "g_3|/abs/out/result_cfg_g_3");
+
+  ::setenv("HANG", "1", 1);
+  auto stopped = run_once(std::chrono::milliseconds(300));
+  ::unsetenv("HANG");
+  ASSERT_TRUE(stopped) << stopped.error().message;
+  ASSERT_FALSE(stopped->verdict);
+  EXPECT_EQ(stopped->verdict.error().message,
+            "the engine was stopped after 0.3 s (time limit)\nStdout: started\n\nStderr: ");
+  EXPECT_TRUE(is_engine_failure(stopped->verdict.error()));
+  EXPECT_EQ(stopped->standard_output, "started\n");
+  EXPECT_FALSE(fs::exists(temp_model()));
+  const int child = std::stoi(root_.read("work space/child"));
+  for (int tries = 0; tries < 200 && ::kill(child, 0) == 0; ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_NE(::kill(child, 0), 0) << "the engine's child still runs";
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -14,18 +15,29 @@ const std::string kUsage =
     "Usage: probe [--simulation] <config_path> <output_dir>\n"
     "  --simulation: Run full simulation (default: JSON-only mode)\n";
 const std::string kJobsUsage =
-    "Usage: probe [--simulation] [--jobs N] [--shard K/N] [--keep-going] [--resume] <config_path> "
-    "<output_dir>\n"
+    "Usage: probe [--simulation] [--jobs N] [--shard K/N] [--keep-going] [--resume] "
+    "[--keep-outputs PATTERN]... [--timeout SECONDS] [--retries N] <config_path> <output_dir>\n"
     "  --simulation: Run full simulation (default: JSON-only mode)\n"
     "  --jobs N: up to N engine runs (or variant builds) at once; N a positive integer up to "
     "1024, or auto for the number of hardware threads\n"
     "  --shard K/N: only the combinations whose number in the batch is K modulo N\n"
     "  --keep-going: a failed simulation ends only its combination, not the batch\n"
-    "  --resume: skip the simulations that already succeeded with the same inputs\n";
+    "  --resume: skip the simulations that already succeeded with the same inputs\n"
+    "  --keep-outputs PATTERN: keep only the engine's output files that match PATTERN (given "
+    "again: any of them), e.g. *.csv or reports/**/*.json; none keeps only stdout.txt and "
+    "stderr.txt\n"
+    "  --timeout SECONDS: end an engine run still going after SECONDS (decimals allowed) and "
+    "record it as failed\n"
+    "  --retries N: start an engine run that failed again, up to N more times (default 0)\n";
 const std::string kExpected = " (expected a positive integer up to 1024, or auto)\n";
 std::string bad_shard(const std::string& value) {
   return "[ensemble_probe] Invalid shard '" + value +
          "': expected K/N, two whole numbers with 0 <= K < N\n";
+}
+
+std::string bad_timeout(const std::string& value) {
+  return "[ensemble_probe] Invalid value for --timeout: '" + value +
+         "' (expected a positive number of seconds)\n";
 }
 
 TEST(ProbeArguments, AcceptedCommandLines) {
@@ -75,6 +87,40 @@ TEST(ProbeArguments, AcceptedCommandLines) {
     EXPECT_EQ(parsed->shard, row.expected.shard);
     EXPECT_EQ(parsed->keep_going, row.expected.keep_going);
     EXPECT_EQ(parsed->resume, row.expected.resume);
+    EXPECT_EQ(parsed->engine_runs, EngineRunPolicy{});
+  }
+}
+
+std::vector<common::PathPattern> patterns(const std::vector<std::string>& texts) {
+  std::vector<common::PathPattern> parsed;
+  for (const auto& text : texts) parsed.push_back(common::PathPattern::parse(text).value());
+  return parsed;
+}
+
+// How engine runs go: each option alone switches to options-then-two-paths, as --jobs does.
+TEST(ProbeArguments, EngineRunOptions) {
+  using std::chrono::milliseconds;
+  const struct {
+    Words args;
+    EngineRunPolicy expected;
+  } kRows[] = {
+      {{"--timeout", "1"}, {milliseconds(1000), 0, {}}},
+      {{"--timeout=0.25", "--retries", "2"}, {milliseconds(250), 2, {}}},
+      {{"--timeout", ".5"}, {milliseconds(500), 0, {}}},
+      {{"--timeout", "0.0001"}, {milliseconds(1), 0, {}}},
+      {{"--retries=0"}, {std::nullopt, 0, {}}},
+      {{"--keep-outputs", "*.csv", "--keep-outputs=out/**/summary.json"},
+       {std::nullopt, 0, {false, patterns({"*.csv", "out/**/summary.json"})}}},
+      {{"--keep-outputs", "none"}, {std::nullopt, 0, {false, {}}}},
+  };
+  for (const auto& row : kRows) {
+    Words words{"probe"};
+    words.insert(words.end(), row.args.begin(), row.args.end());
+    words.insert(words.end(), {"c.json", "out"});
+    const auto parsed = parse_probe_arguments(words, 6);
+    ASSERT_TRUE(parsed.has_value()) << row.args[0] << ": " << parsed.error().message;
+    EXPECT_EQ(parsed->config_path, "c.json");
+    EXPECT_EQ(parsed->engine_runs, row.expected) << row.args[0];
   }
 }
 
@@ -93,7 +139,8 @@ TEST(ProbeArguments, RefusedCommandLinesSayWhy) {
       {{"--resume", "c.json"}, kJobsUsage},
       {{"--keep-going", "--resume", "c.json", "out", "extra"}, kJobsUsage},
       {{"--resume", "--jobs"}, "[ensemble_probe] Missing value for --jobs" + kExpected},
-      {{"--jobs", "0", "c.json", "out"}, "[ensemble_probe] Invalid value for --jobs: '0'" + kExpected},
+      {{"--jobs", "0", "c.json", "out"},
+       "[ensemble_probe] Invalid value for --jobs: '0'" + kExpected},
       {{"--jobs", "-2", "c.json", "out"},
        "[ensemble_probe] Invalid value for --jobs: '-2'" + kExpected},
       {{"--jobs=x", "c.json", "out"}, "[ensemble_probe] Invalid value for --jobs: 'x'" + kExpected},
@@ -119,6 +166,27 @@ TEST(ProbeArguments, RefusedCommandLinesSayWhy) {
       {{"--shard", "1/2", "c.json"}, kJobsUsage},
       // After the paths it is one word too many, as --jobs is.
       {{"c.json", "out", "--shard", "0/2"}, kUsage},
+      {{"--timeout", "0", "c.json", "out"}, bad_timeout("0")},
+      {{"--timeout", "-1", "c.json", "out"}, bad_timeout("-1")},
+      {{"--timeout=x", "c.json", "out"}, bad_timeout("x")},
+      {{"--timeout", "1e3", "c.json", "out"}, bad_timeout("1e3")},
+      {{"--timeout", "inf", "c.json", "out"}, bad_timeout("inf")},
+      {{"--timeout", "0.000", "c.json", "out"}, bad_timeout("0.000")},
+      {{"--timeout"},
+       "[ensemble_probe] Missing value for --timeout (expected a positive number of seconds)\n"},
+      {{"--retries", "-1", "c.json", "out"},
+       "[ensemble_probe] Invalid value for --retries: '-1' (expected a whole number)\n"},
+      {{"--retries", "1.5", "c.json", "out"},
+       "[ensemble_probe] Invalid value for --retries: '1.5' (expected a whole number)\n"},
+      {{"--retries=99999999999", "c.json", "out"},
+       "[ensemble_probe] Invalid value for --retries: '99999999999' (expected a whole number)\n"},
+      {{"--keep-outputs", "", "c.json", "out"},
+       "[ensemble_probe] Invalid value for --keep-outputs: invalid file pattern '': it is empty\n"},
+      {{"--keep-outputs=a\\b", "c.json", "out"},
+       "[ensemble_probe] Invalid value for --keep-outputs: invalid file pattern 'a\\b': folders "
+       "are separated by '/'\n"},
+      {{"--keep-outputs"},
+       "[ensemble_probe] Missing value for --keep-outputs (expected a file pattern, or none)\n"},
   };
   for (const auto& row : kRows) {
     Words words{"probe"};

@@ -26,9 +26,9 @@ TEST(SimulationOutcomeFileTest, WriteMatchRemove) {
   EXPECT_FALSE(has_matching_outcome(files, result, inputs));
   ASSERT_TRUE(remove_outcome_file(files, result));
 
-  ASSERT_TRUE(write_outcome_file(files, result, inputs, "2026-12-06T10:03:33Z"));
+  ASSERT_TRUE(write_outcome_file(files, result, inputs, {"2026-12-06T10:03:33Z", 1.5, 2}));
   EXPECT_EQ(dir.read(result / "simulation_outcome.json"),
-            render_outcome(inputs, "2026-12-06T10:03:33Z"));
+            render_outcome(inputs, {"2026-12-06T10:03:33Z", 1.5, 2}));
   EXPECT_TRUE(has_matching_outcome(files, result, inputs));
   EXPECT_FALSE(has_matching_outcome(files, result, other));
   EXPECT_TRUE(dir.file_names_containing(".tmp").empty());
@@ -42,7 +42,7 @@ TEST(SimulationOutcomeFileTest, WriteIntoAMissingDirectoryFailsAndLeavesNothing)
   test_support::TempDir dir;
   const fs::path result = dir.path() / "missing";
   const auto written = write_outcome_file(
-      files, result, describe_simulation("c", "m", "{}", "w", "", {}), "2026-12-06T10:03:33Z");
+      files, result, describe_simulation("c", "m", "{}", "w", "", {}), {"2026-12-06T10:03:33Z"});
   ASSERT_FALSE(written);
   EXPECT_EQ(written.error().message, test_support::missing_folder_error());
   EXPECT_FALSE(fs::exists(result));

@@ -21,7 +21,7 @@ SimulationInputs example_inputs() {
 // The whole record, byte for byte; the fingerprint was computed apart from this code, from the
 // length-prefixed serialisation the README describes.
 TEST(SimulationOutcomeTest, RendersTheDocumentedRecord) {
-  EXPECT_EQ(render_outcome(example_inputs(), "2026-12-06T10:03:33Z"),
+  EXPECT_EQ(render_outcome(example_inputs(), {"2026-12-06T10:03:33Z", 0.5124, 3}),
             R"({
   "format": 1,
   "config_name": "sim",
@@ -34,7 +34,9 @@ TEST(SimulationOutcomeTest, RendersTheDocumentedRecord) {
     "--future-weather"
   ],
   "fingerprint": "f3df5b7d727e92bd308af44269ac5495a099b8723139748992e15a7622b6e970",
-  "completed_at": "2026-12-06T10:03:33Z"
+  "completed_at": "2026-12-06T10:03:33Z",
+  "duration_s": 0.512,
+  "attempts": 3
 })");
 }
 
@@ -45,12 +47,14 @@ TEST(SimulationOutcomeTest, ReadsBackWhatItWrites) {
       describe_simulation("c\"fg", "g\\1", "x", "C:\\w\u00e9ather\n.epw", "", {""}),
   };
   for (const auto& inputs : cases) {
-    const std::string text = render_outcome(inputs, "2026-01-01T00:00:00Z");
+    const std::string text = render_outcome(inputs, {"2026-01-01T00:00:00Z"});
     const auto outcome = parse_outcome(text);
     ASSERT_TRUE(outcome) << outcome.error().message;
     EXPECT_EQ(outcome->inputs, inputs) << text;
     EXPECT_EQ(outcome->fingerprint, outcome_fingerprint(inputs));
     EXPECT_EQ(outcome->completed_at, "2026-01-01T00:00:00Z");
+    EXPECT_EQ(outcome->duration_s, 0.0);
+    EXPECT_EQ(outcome->attempts, 1u);
     EXPECT_TRUE(outcome_matches(text, inputs)) << text;
   }
 }
@@ -81,7 +85,7 @@ TEST(SimulationOutcomeTest, AChangeInAnyInputBreaksTheMatch) {
       {"options reordered", make([](auto&) {}), {"--future-weather", "--heat-balance"}},
       {"no options", make([](auto&) {}), {}},
   };
-  const std::string record = render_outcome(example_inputs(), "2026-12-06T10:03:33Z");
+  const std::string record = render_outcome(example_inputs(), {"2026-12-06T10:03:33Z"});
   for (const auto& c : cases) {
     const SimulationInputs changed =
         describe_simulation(c.parts[0], c.parts[1], c.parts[2], c.parts[3], c.parts[4], c.options);
@@ -123,7 +127,7 @@ std::string edited(const std::string& text, const std::function<void(Json&)>& ed
 // Damaged, foreign or tampered records never count as a success.
 TEST(SimulationOutcomeTest, DamagedOrForeignRecordsNeverMatch) {
   const SimulationInputs inputs = example_inputs();
-  const std::string good = render_outcome(inputs, "2026-12-06T10:03:33Z");
+  const std::string good = render_outcome(inputs, {"2026-12-06T10:03:33Z"});
   const std::string other_fingerprint =
       outcome_fingerprint(describe_simulation("sim", "g_1", "v", "w", "x", {}));
   const std::vector<std::pair<std::string, std::string>> cases = {
@@ -155,18 +159,41 @@ TEST(SimulationOutcomeTest, DamagedOrForeignRecordsNeverMatch) {
 }
 
 TEST(SimulationOutcomeTest, ParseErrorsNameTheProblem) {
-  const std::string good = render_outcome(example_inputs(), "2026-12-06T10:03:33Z");
+  const std::string good = render_outcome(example_inputs(), {"2026-12-06T10:03:33Z"});
   const std::vector<std::pair<std::string, std::string>> cases = {
       {replaced(good, "\"format\": 1", "\"format\": 2"), "outcome record is not of format 1"},
       {replaced(good, "\"weather_file\"", "\"weather\""),
        "outcome record has no text member \"weather_file\""},
       {replaced(good, "\"--heat-balance\"", "null"), "outcome record has a non-text engine option"},
+      {replaced(good, "\"duration_s\": 0.000", "\"duration_s\": \"0\""),
+       "outcome record has a member \"duration_s\" that is no number"},
+      {replaced(good, "\"attempts\": 1", "\"attempts\": 1.5"),
+       "outcome record has a member \"attempts\" that is no whole number"},
   };
   for (const auto& [text, message] : cases) {
     const auto outcome = parse_outcome(text);
     ASSERT_FALSE(outcome) << message;
     EXPECT_EQ(outcome.error().message, message);
   }
+}
+
+// How long the run took and how many attempts it needed say nothing about what was simulated:
+// records of earlier versions, without them, still match, and so do records of a slower run.
+TEST(SimulationOutcomeTest, DurationAndAttemptsAreReadButNeverMatched) {
+  const SimulationInputs inputs = example_inputs();
+  const std::string slow = render_outcome(inputs, {"2026-12-06T10:03:33Z", 12.25, 3});
+  const std::string older = replaced(slow, ",\n  \"duration_s\": 12.250,\n  \"attempts\": 3", "");
+  const auto read = parse_outcome(slow);
+  ASSERT_TRUE(read) << read.error().message;
+  EXPECT_EQ(read->duration_s, 12.25);
+  EXPECT_EQ(read->attempts, 3u);
+  const auto read_older = parse_outcome(older);
+  ASSERT_TRUE(read_older) << read_older.error().message;
+  EXPECT_EQ(read_older->duration_s, std::nullopt);
+  EXPECT_EQ(read_older->attempts, std::nullopt);
+  EXPECT_TRUE(outcome_matches(slow, inputs));
+  EXPECT_TRUE(outcome_matches(older, inputs));
+  EXPECT_EQ(read->fingerprint, read_older->fingerprint);
 }
 
 }  // namespace

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "support/temp_dir.h"
@@ -121,6 +126,84 @@ TEST(AppendAndReplace, WritesThatFailPartWayLeaveEarlierContentWhole) {
 
   ASSERT_TRUE(append_to_file(log, line));
   EXPECT_EQ(dir.read("log.jsonl"), "{\"line\":1}\n" + line);
+}
+
+// A directory in memory, on another file system than the test's temporary directory, as a
+// batch's temporary directory on tmpfs is beside results on disk; none where there is no such.
+std::optional<fs::path> other_file_system(const fs::path& than) {
+  struct stat here {
+  }, there{};
+  if (::stat(than.c_str(), &here) != 0 || ::stat("/dev/shm", &there) != 0) return std::nullopt;
+  if (here.st_dev == there.st_dev) return std::nullopt;
+  return fs::path("/dev/shm");
+}
+
+// Where a rename cannot go, the tree is copied, links kept as links, and the source removed; a
+// copy that fails part-way (here at a named pipe, which cannot be copied) leaves nothing at the
+// target and the source whole.
+TEST(MoveTree, AcrossFileSystemsCopiesThenDeletesOrLeavesNothing) {
+  test_support::TempDir results;
+  const auto shm = other_file_system(results.path());
+  if (!shm) GTEST_SKIP() << "no second file system at /dev/shm";
+  const fs::path run = *shm / ("move_tree_test_" + std::to_string(::getpid()));
+  fs::remove_all(run);
+  fs::create_directories(run / "out" / "deep");
+  std::ofstream(run / "summary.csv") << "a,b\n";
+  std::ofstream(run / "out" / "deep" / "series.csv") << "1\n";
+  fs::create_symlink("summary.csv", run / "latest.csv");
+
+  ASSERT_TRUE(move_tree(run, results.path() / "outputs").has_value());
+  EXPECT_FALSE(fs::exists(run));
+  EXPECT_EQ(results.read("outputs/summary.csv"), "a,b\n");
+  EXPECT_EQ(results.read("outputs/out/deep/series.csv"), "1\n");
+  EXPECT_EQ(fs::read_symlink(results.path() / "outputs" / "latest.csv"), "summary.csv");
+
+  fs::create_directories(run);
+  std::ofstream(run / "a.csv") << "kept";
+  ASSERT_EQ(::mkfifo((run / "z.pipe").c_str(), 0600), 0);
+  const auto failed = move_tree(run, results.path() / "second");
+  EXPECT_FALSE(failed.has_value());
+  EXPECT_FALSE(fs::exists(results.path() / "second"));
+  EXPECT_TRUE(fs::exists(run / "a.csv"));
+  EXPECT_TRUE(fs::exists(run / "z.pipe"));
+  fs::remove_all(run);
+}
+
+// The temporary directory is the first of the variables that is set; one that names no usable
+// directory is an error that names it, never a quiet fallback to somewhere else.
+TEST(TempDirectory, NamesTheDirectoryItTriedAndWhy) {
+  test_support::TempDir dir;
+  const fs::path file = dir.write("plain_file", "x");
+  const struct {
+    std::vector<std::pair<const char*, std::string>> variables;
+    std::string expected;  // the path, or the error
+  } kRows[] = {
+      {{{"TMPDIR", dir.path().string()}}, dir.path().string()},
+      {{{"TMPDIR", ""}, {"TMP", dir.path().string()}}, dir.path().string()},
+      {{}, "/tmp"},
+      {{{"TMP", file.string()}},
+       "the temporary directory '" + file.string() +
+           "' cannot be used: Not a directory (os error 20)"},
+  };
+  const char* const kNames[] = {"TMPDIR", "TMP", "TEMP", "TEMPDIR"};
+  std::vector<std::optional<std::string>> saved;
+  for (const char* name : kNames) {
+    const char* value = std::getenv(name);
+    saved.push_back(value ? std::optional<std::string>(value) : std::nullopt);
+  }
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.expected);
+    for (const char* name : kNames) ::unsetenv(name);
+    for (const auto& [name, value] : row.variables) ::setenv(name, value.c_str(), 1);
+    const auto found = temp_directory();
+    EXPECT_EQ(found ? found->string() : found.error().message, row.expected);
+  }
+  for (std::size_t i = 0; i < saved.size(); ++i) {
+    if (saved[i])
+      ::setenv(kNames[i], saved[i]->c_str(), 1);
+    else
+      ::unsetenv(kNames[i]);
+  }
 }
 
 }  // namespace

@@ -113,5 +113,30 @@ TEST(FileReplacement, ReplacesOnlyOnceCommitted) {
   EXPECT_EQ(missing.error().message, test_support::missing_folder_error());
 }
 
+// What an engine leaves in its run directory, moved whole into a result directory: files at any
+// depth, empty folders and all. Whatever stands at the target already is never replaced.
+TEST(MoveTree, MovesAWholeTreeAndNeverReplacesATarget) {
+  test_support::TempDir dir;
+  dir.write("run/summary.csv", "a,b\n");
+  dir.write("run/out/deep/series.csv", "1\n");
+  fs::create_directories(dir.path() / "run" / "empty");
+  fs::create_directories(dir.path() / "result");
+  ASSERT_TRUE(move_tree(dir.path() / "run", dir.path() / "result" / "outputs").has_value());
+  EXPECT_FALSE(fs::exists(dir.path() / "run"));
+  EXPECT_EQ(dir.read("result/outputs/summary.csv"), "a,b\n");
+  EXPECT_EQ(dir.read("result/outputs/out/deep/series.csv"), "1\n");
+  EXPECT_TRUE(fs::is_directory(dir.path() / "result" / "outputs" / "empty"));
+
+  dir.write("next/summary.csv", "new");
+  fs::create_directories(dir.path() / "empty_target");
+  for (const char* target : {"result/outputs", "result/outputs/summary.csv", "empty_target"}) {
+    SCOPED_TRACE(target);
+    EXPECT_FALSE(move_tree(dir.path() / "next", dir.path() / target).has_value());
+    EXPECT_EQ(dir.read("next/summary.csv"), "new");
+  }
+  EXPECT_EQ(dir.read("result/outputs/summary.csv"), "a,b\n");
+  EXPECT_TRUE(fs::is_empty(dir.path() / "empty_target"));
+}
+
 }  // namespace
 }  // namespace platform

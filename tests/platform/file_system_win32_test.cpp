@@ -140,4 +140,36 @@ TEST(Win32Paths, NonAsciiNamesRoundTrip) {
   EXPECT_EQ(platform::read_file(path).value(), "{}");
 }
 
+// Within one volume a folder is renamed whole; a target that exists is never replaced.
+TEST(Win32MoveTree, RenamesAFolderAndRefusesAnExistingTarget) {
+  TempDir dir;
+  dir.write("run\\out\\summary.csv", "a,b");
+  ASSERT_TRUE(platform::move_tree(dir.path() / "run", dir.path() / "outputs"));
+  EXPECT_EQ(dir.read("outputs\\out\\summary.csv"), "a,b");
+  dir.write("next\\x.csv", "x");
+  const auto refused = platform::move_tree(dir.path() / "next", dir.path() / "outputs");
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.error(), platform::os_error(ERROR_ALREADY_EXISTS));
+  EXPECT_EQ(dir.read("next\\x.csv"), "x");
+}
+
+// The system's temporary directory comes from TMP; one that is missing is named in the error.
+TEST(Win32TempDirectory, NamesAMissingDirectory) {
+  TempDir dir;
+  const std::wstring missing = (dir.path() / "missing").wstring();
+  wchar_t saved[MAX_PATH + 1];
+  const DWORD length = GetEnvironmentVariableW(L"TMP", saved, MAX_PATH + 1);
+  SetEnvironmentVariableW(L"TMP", dir.path().wstring().c_str());
+  const auto found = platform::temp_directory();
+  SetEnvironmentVariableW(L"TMP", missing.c_str());
+  const auto failed = platform::temp_directory();
+  SetEnvironmentVariableW(L"TMP", length > 0 ? saved : nullptr);
+  ASSERT_TRUE(found) << found.error().message;
+  EXPECT_EQ(*found, dir.path());
+  ASSERT_FALSE(failed);
+  EXPECT_TRUE(failed.error().message.starts_with(
+      "the temporary directory '" + platform::path_text(missing) + "' cannot be used: "))
+      << failed.error().message;
+}
+
 }  // namespace

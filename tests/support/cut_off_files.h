@@ -73,6 +73,16 @@ class CutOffFiles final : public native_runner::Files {
     if (cut()) return killed();
     return inner_.remove_tree(path);
   }
+  common::Result<void> move_tree(const std::filesystem::path& from,
+                                 const std::filesystem::path& to) const override {
+    if (cut()) return killed();
+    return inner_.move_tree(from, to);
+  }
+  common::Result<std::vector<std::string>> files_below(
+      const std::filesystem::path& directory) const override {
+    if (cut()) return killed();
+    return inner_.files_below(directory);
+  }
 
  private:
   static std::unexpected<common::Error> killed() { return common::fail("killed"); }

@@ -60,4 +60,16 @@ common::Result<void> FailingFiles::create_new(const std::filesystem::path& path,
   return inner_.create_new(path, contents);
 }
 
+common::Result<void> FailingFiles::move_tree(const std::filesystem::path& from,
+                                             const std::filesystem::path& to) const {
+  if (strikes(FileCall::MoveTree)) return common::fail(failure_.error);
+  return inner_.move_tree(from, to);
+}
+
+common::Result<std::vector<std::string>> FailingFiles::files_below(
+    const std::filesystem::path& directory) const {
+  if (strikes(FileCall::FilesBelow)) return common::fail(failure_.error);
+  return inner_.files_below(directory);
+}
+
 }  // namespace test_support

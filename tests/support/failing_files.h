@@ -12,7 +12,17 @@
 namespace test_support {
 
 // The kinds of call FailingFiles can make fail.
-enum class FileCall { Read, Write, Replace, Append, CreateDirectories, Remove, CreateNew };
+enum class FileCall {
+  Read,
+  Write,
+  Replace,
+  Append,
+  CreateDirectories,
+  Remove,
+  CreateNew,
+  MoveTree,
+  FilesBelow
+};
 
 // Passes every call to another Files, except that the Nth call (counting from 1) of one chosen
 // kind fails with `error` and changes nothing. With `partial_bytes` set, a failing append first
@@ -49,6 +59,10 @@ class FailingFiles final : public native_runner::Files {
   common::Result<void> remove_tree(const std::filesystem::path& path) const override {
     return inner_.remove_tree(path);
   }
+  common::Result<void> move_tree(const std::filesystem::path& from,
+                                 const std::filesystem::path& to) const override;
+  common::Result<std::vector<std::string>> files_below(
+      const std::filesystem::path& directory) const override;
 
   // How many calls of the chosen kind have been made so far; a test that expects the failure
   // to have been reached checks that this got to `nth`.

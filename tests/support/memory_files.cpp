@@ -1,5 +1,7 @@
 #include "support/memory_files.h"
 
+#include <optional>
+
 #include "support/os_errors.h"
 
 namespace test_support {
@@ -128,6 +130,46 @@ common::Result<void> MemoryFiles::remove_tree(const std::filesystem::path& path)
   std::erase_if(files_, [&](const auto& entry) { return inside(entry.first); });
   std::erase_if(directories_, inside);
   return {};
+}
+
+common::Result<void> MemoryFiles::move_tree(const std::filesystem::path& from,
+                                            const std::filesystem::path& to) const {
+  std::scoped_lock lock(mutex_);
+  const std::string source = key(from);
+  const std::string target = key(to);
+  if (files_.contains(target) || is_directory_locked(target)) {
+    return std::unexpected(platform::os_error(kFileExists));
+  }
+  if (auto parent = check_parent_locked(target); !parent) return parent;
+  const auto renamed = [&](const std::string& entry) -> std::optional<std::string> {
+    if (entry == source) return target;
+    if (entry.starts_with(source + "/")) return target + entry.substr(source.size());
+    return std::nullopt;
+  };
+  if (!files_.contains(source) && !directories_.contains(source)) {
+    return std::unexpected(error_text(missing_file_error()));
+  }
+  std::map<std::string, std::string> files;
+  for (auto& [name, contents] : files_) {
+    files.emplace(renamed(name).value_or(name), std::move(contents));
+  }
+  std::set<std::string> directories;
+  for (const auto& name : directories_) directories.insert(renamed(name).value_or(name));
+  files_ = std::move(files);
+  directories_ = std::move(directories);
+  return {};
+}
+
+common::Result<std::vector<std::string>> MemoryFiles::files_below(
+    const std::filesystem::path& directory) const {
+  std::scoped_lock lock(mutex_);
+  const std::string name = key(directory);
+  if (!is_directory_locked(name)) return std::unexpected(error_text(missing_file_error()));
+  std::vector<std::string> below;
+  for (const auto& [path, contents] : files_) {
+    if (path.starts_with(name + "/")) below.push_back(path.substr(name.size() + 1));
+  }
+  return below;
 }
 
 void MemoryFiles::put(const std::filesystem::path& path, std::string_view contents) const {

@@ -34,6 +34,12 @@ class MemoryFiles final : public native_runner::Files {
   common::Result<std::filesystem::path> create_private_directory(
       const std::filesystem::path& parent, std::string_view prefix) const override;
   common::Result<void> remove_tree(const std::filesystem::path& path) const override;
+  // A rename: the whole tree goes at once, whichever folders the paths are in.
+  common::Result<void> move_tree(const std::filesystem::path& from,
+                                 const std::filesystem::path& to) const override;
+  // Sorted.
+  common::Result<std::vector<std::string>> files_below(
+      const std::filesystem::path& directory) const override;
 
   // Test set-up and inspection: put creates the parent folders; text of a missing file is "".
   void put(const std::filesystem::path& path, std::string_view contents) const;

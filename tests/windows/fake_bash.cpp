@@ -4,6 +4,8 @@
 //
 //   FAKE_BASH_RECORD      file that receives one argument per line, then "WORKSPACE=<value>"
 //                         ("WORKSPACE unset" when absent); UTF-8, LF line ends
+//   FAKE_BASH_TOLD        file that receives ENSEMBLE_MODEL_NAME and ENSEMBLE_RESULT_DIR the same
+//                         way, one line each
 //   FAKE_BASH_MODEL_COPY  where to copy the file named by argument 2
 //   FAKE_BASH_MODEL_LOG   file to which the bytes of that file and "\n--\n" are appended
 //   FAKE_BASH_SLEEP_MS    milliseconds to wait before ending, after everything else, as a
@@ -14,6 +16,8 @@
 //   FAKE_BASH_PID_FILE    file that receives this process's id, one line per process
 //   FAKE_BASH_CHILD       when set, starts one more copy of itself (without this variable) that
 //                         stands for a process the engine started
+//   FAKE_BASH_OUTPUT      text written to out\deep\summary.txt beside the model file (argument
+//                         2), as an engine leaves its results beside its input
 #include <windows.h>
 
 #include <cstdio>
@@ -96,6 +100,21 @@ void start_copy_of_self() {
   }
 }
 
+// "NAME=<value>", or "NAME unset" when the variable is absent.
+std::string variable_line(const wchar_t* name) {
+  std::wstring value;
+  const std::string label = utf8(name);
+  return variable(name, value) ? label + "=" + utf8(value) + "\n" : label + " unset\n";
+}
+
+void write_beside(const std::wstring& model, const std::wstring& text) {
+  const auto slash = model.find_last_of(L"\\/");
+  const std::wstring here = slash == std::wstring::npos ? L"." : model.substr(0, slash);
+  CreateDirectoryW((here + L"\\out").c_str(), nullptr);
+  CreateDirectoryW((here + L"\\out\\deep").c_str(), nullptr);
+  write_whole(here + L"\\out\\deep\\summary.txt", utf8(text));
+}
+
 void write_stream(DWORD which, const std::wstring& text) {
   const std::string bytes = utf8(text);
   DWORD written = 0;
@@ -113,14 +132,16 @@ int wmain(int argc, wchar_t** argv) {
   if (variable(L"FAKE_BASH_RECORD", value)) {
     std::string record;
     for (int i = 1; i < argc; ++i) record += utf8(argv[i]) + "\n";
-    std::wstring workspace;
-    record += variable(L"WORKSPACE", workspace) ? "WORKSPACE=" + utf8(workspace) + "\n"
-                                                : std::string("WORKSPACE unset\n");
-    write_whole(value, record);
+    write_whole(value, record + variable_line(L"WORKSPACE"));
+  }
+  if (variable(L"FAKE_BASH_TOLD", value)) {
+    write_whole(value,
+                variable_line(L"ENSEMBLE_MODEL_NAME") + variable_line(L"ENSEMBLE_RESULT_DIR"));
   }
   if (argc > 2 && variable(L"FAKE_BASH_MODEL_COPY", value)) {
     CopyFileW(argv[2], value.c_str(), FALSE);
   }
+  if (argc > 2 && variable(L"FAKE_BASH_OUTPUT", value)) write_beside(argv[2], value);
   if (argc > 2 && variable(L"FAKE_BASH_MODEL_LOG", value)) {
     append_whole(value, read_whole(argv[2]) + "\n--\n");
   }

@@ -283,9 +283,10 @@ def temp_directory():
     return f"C:\\users\\{getpass.getuser()}\\Temp"
 
 
-def temp_model_path():
-    """The model file in a batch's own temporary directory, as mask_batch_directory shows it."""
-    return temp_directory() + "\\ensemble_probe-<ID>\\temp_model.json"
+def temp_model_path(run=1):
+    """The model file of the batch's run-th engine run, in its run directory inside the batch's
+    own temporary directory, as mask_batch_directory shows it."""
+    return temp_directory() + f"\\ensemble_probe-<ID>\\run-{run}\\temp_model.json"
 
 
 def mask_batch_directory(text):
@@ -640,6 +641,124 @@ def case_probe_jobs_runs_overlap_in_their_own_directories(t):
     remove("C:\\e2e")
 
 
+def fresh_simulation_workspace(t, root):
+    """The one-combination workspace at root, the stand-in bash at its fixed place and an empty
+    C:\\e2e for what it records."""
+    remove(root)
+    remove("C:\\e2e")
+    unix_path("C:\\e2e").mkdir(parents=True)
+    make_workspace(root)
+    remove_all_bash()
+    place_bash(t, FIXED_BASH)
+
+
+def user_environment(name):
+    """(type, data) of a variable in the prefix's user environment, which Wine puts before the
+    Linux one for TEMP and TMP."""
+    shown = subprocess.run([WINE, "reg", "query", "HKCU\\Environment", "/v", name],
+                           env=wine_env(), capture_output=True, text=True).stdout
+    for line in shown.splitlines():
+        parts = line.split(None, 2)
+        if len(parts) == 3 and parts[0] == name:
+            return parts[1], parts[2]
+    return None
+
+
+def set_user_environment(name, kind, data):
+    subprocess.run([WINE, "reg", "add", "HKCU\\Environment", "/v", name, "/t", kind, "/d", data,
+                    "/f"], env=wine_env(), capture_output=True, check=True)
+
+
+def case_probe_keeps_engine_outputs_also_across_volumes(t):
+    # What the engine leaves beside its model is kept in the result directory with its two
+    # streams, also when the temporary directory is on another volume than the results: Z:,
+    # which is Linux's /dev/shm, a file system of its own, so the move has to copy.
+    root = "C:\\ws"
+    shm = pathlib.Path(f"/dev/shm/ensemble_e2e_{os.getpid()}")
+    saved = {name: user_environment(name) for name in ("TEMP", "TMP")}
+    try:
+        for other_volume in (False, True):
+            fresh_simulation_workspace(t, root)
+            if other_volume:
+                shutil.rmtree(shm, ignore_errors=True)
+                shm.mkdir()
+                for name in ("TEMP", "TMP"):
+                    set_user_environment(name, "REG_SZ", "Z:" + str(shm).replace("/", "\\"))
+            env = {"FAKE_BASH_OUTPUT": "summary \u00e9", "FAKE_BASH_STDOUT": "engine says\r\n",
+                   "FAKE_BASH_STDERR": "engine warns", "FAKE_BASH_TOLD": "C:\\e2e\\told.txt"}
+            run = wine(t.probe, ["--simulation", root + "\\input\\configs\\run1.json",
+                                 root + "\\out"], env=env)
+            expect_eq(run.code, 0, f"exit, {run}")
+            engine = root + "\\out\\result_run1_g_0\\engine"
+            expect_eq(read(engine + "\\outputs\\out\\deep\\summary.txt"), "summary \u00e9",
+                      "the output kept")
+            expect_eq(sorted(p.name for p in unix_path(engine + "\\outputs").iterdir()), ["out"],
+                      "the outputs, the model file not among them")
+            expect_eq(unix_path(engine + "\\stdout.txt").read_bytes(), b"engine says\r\n",
+                      "standard output byte for byte")
+            expect_eq(read(engine + "\\stderr.txt"), "engine warns", "standard error")
+            expect_eq(read("C:\\e2e\\told.txt"),
+                      f"ENSEMBLE_MODEL_NAME=g_0\nENSEMBLE_RESULT_DIR={root}\\out\\result_run1_g_0\n",
+                      "what the engine was told")
+            if other_volume:
+                expect_eq(list(shm.iterdir()), [], "nothing left in the other volume's directory")
+            else:
+                expect_eq(batch_directories(), [], "batch temporary directory removed")
+    finally:
+        for name, value in saved.items():
+            if value:
+                set_user_environment(name, *value)
+        shutil.rmtree(shm, ignore_errors=True)
+        remove_all_bash()
+        remove(root)
+        remove("C:\\e2e")
+
+
+def fake_bash_processes():
+    """Linux ids of the stand-in bash processes still running in this pass's prefix."""
+    found = []
+    for entry in pathlib.Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            command = (entry / "cmdline").read_bytes()
+            environment = (entry / "environ").read_bytes()
+        except OSError:
+            continue
+        if b"bash.exe" in command and f"WINEPREFIX={PREFIX}".encode() in environment.split(b"\0"):
+            found.append(entry.name)
+    return found
+
+
+def case_probe_time_limit_ends_the_engine_tree(t):
+    # An engine that hangs, with a process it started that hangs too, is ended at the time limit
+    # together with that process, and recorded as failed; --keep-going finishes the batch.
+    root = "C:\\ws"
+    fresh_simulation_workspace(t, root)
+    env = {"FAKE_BASH_CHILD": "1", "FAKE_BASH_SLEEP_MS": "120000", "FAKE_BASH_STDOUT": "before",
+           "FAKE_BASH_PID_FILE": "C:\\e2e\\pids.txt"}
+    run = wine(t.probe, ["--simulation", "--timeout", "1", "--keep-going",
+                         root + "\\input\\configs\\run1.json", root + "\\out"], env=env)
+    expect_eq(run.code, 1, f"exit, {run}")
+    expect_eq(run.err, "[ensemble_probe] Native batch finished with 1 failed simulation(s)\n",
+              "stderr")
+    errors = read(root + "\\out\\logs\\errors\\batch_errors_native_test.jsonl")
+    expect_true('"error_message":"Simulation failed: the engine was stopped after 1 s (time limit)'
+                in errors, errors)
+    expect_eq(len(read("C:\\e2e\\pids.txt").split()), 2, "the engine and the process it started")
+    expect_true(read(root + "\\out\\result_run1_g_0\\engine\\stdout.txt").startswith("before"),
+                "the stopped run's output is kept")
+    for _ in range(100):
+        if not fake_bash_processes():
+            break
+        time.sleep(0.1)
+    expect_eq(fake_bash_processes(), [], "no engine process left")
+    expect_eq(batch_directories(), [], "batch temporary directory removed")
+    remove_all_bash()
+    remove(root)
+    remove("C:\\e2e")
+
+
 def case_probe_refuses_device_names(t):
     """A name that becomes a file name but opens a device on Windows ends the batch with one line
     naming it, before the combination writes anything."""
@@ -681,6 +800,8 @@ PROBE_CASES = [
     case_probe_non_ascii_workspace,
     case_probe_concurrent_batches_simulate_their_own_models,
     case_probe_jobs_runs_overlap_in_their_own_directories,
+    case_probe_keeps_engine_outputs_also_across_volumes,
+    case_probe_time_limit_ends_the_engine_tree,
     case_probe_refuses_device_names,
 ]
 

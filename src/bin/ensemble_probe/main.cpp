@@ -108,6 +108,7 @@ int main(int argc, char** argv) {
         .shard = arguments->shard,
         .keep_going = arguments->keep_going,
         .resume = arguments->resume,
+        .engine_runs = arguments->engine_runs,
         .stop = stop.get_token(),
     };
     outcome = native_runner::run_native_batch(options, services);

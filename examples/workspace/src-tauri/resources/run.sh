@@ -2,12 +2,16 @@
 # -----------------------------------------------------------------------------------------------
 # STAND-IN ENGINE. This script is NOT the simulation engine. It exists so that the example
 # workspace can be run end to end in simulation mode without the real engine installed.
-# It checks the arguments it is given the way the real engine would need them, records one
-# short summary per run under "$WORKSPACE/engine_runs/", and exits 0. No energy is simulated.
-# Replace this file with the real engine's run.sh to simulate for real.
+# It checks the arguments it is given the way the real engine would need them, writes one short
+# summary per run beside the model file, named after the combination, and exits 0. No energy is
+# simulated. Replace this file with the real engine's run.sh to simulate for real.
 #
 # Arguments: <model file> <weather file> <config name> [engine option ...]
-# Environment: WORKSPACE, the workspace directory.
+# Environment: WORKSPACE, the workspace directory; ENSEMBLE_MODEL_NAME, the combination
+# ({group}_{index}); ENSEMBLE_RESULT_DIR, the combination's result directory.
+#
+# The model file is in a directory of its run's own, and whatever the engine leaves there is
+# kept in {result directory}/engine/outputs/ once it ends, so runs that overlap never meet.
 # -----------------------------------------------------------------------------------------------
 set -u
 
@@ -34,18 +38,11 @@ fi
 [ -f "$weather_file" ] || fail "weather file not found: $weather_file"
 [ -n "$config_name" ] || fail "config name is empty"
 
-runs_dir="$WORKSPACE/engine_runs"
-mkdir -p "$runs_dir" || fail "cannot create $runs_dir"
-
-# Runs of one batch are numbered so that no summary overwrites an earlier one.
-counter=1
-while [ -e "$runs_dir/${config_name}_run_${counter}.txt" ]; do
-  counter=$((counter + 1))
-done
-summary="$runs_dir/${config_name}_run_${counter}.txt"
+model_name=${ENSEMBLE_MODEL_NAME:-model}
+summary="$(dirname "$model_file")/${model_name}__summary.txt"
 
 {
-  echo "stand-in engine run ${counter} (no simulation was performed)"
+  echo "stand-in engine run for ${model_name} (no simulation was performed)"
   echo "model file:   $model_file"
   echo "weather file: $weather_file"
   echo "config name:  $config_name"
@@ -55,7 +52,8 @@ summary="$runs_dir/${config_name}_run_${counter}.txt"
     echo "options:      $*"
   fi
   echo "WORKSPACE:    $WORKSPACE"
+  echo "result dir:   ${ENSEMBLE_RESULT_DIR:-(not given)}"
 } >"$summary" || fail "cannot write $summary"
 
-echo "stand-in engine: summary written to $summary"
+echo "stand-in engine: summary written for ${model_name}"
 exit 0
