@@ -121,7 +121,7 @@ def main():
         with open(os.path.join(result, "simulation_outcome.json"), "w") as f:
             f.write(RECORD.format(model=model, sha=hashlib.sha256(variant).hexdigest(),
                                   weather=weather, duration=0.5 + (index % 10) * 0.01))
-        heat = 4000 + (index % first) * 13.7 + (index // first) * 0.9
+        heat = 4000 + (index // second) * 13.7 + (index % second) * 0.9
         e1 = heat / 3.1
         with open(os.path.join(outputs, model + "__summary.csv"), "w") as f:
             f.write(SUMMARY.format(heat=heat, peak=heat / 2000, water=1800 + index % 7,

@@ -20,12 +20,20 @@ constexpr double kTop = 30;     // the panel's title
 constexpr double kBottom = 62;  // value names, row counts and the key's name
 constexpr std::size_t kLabelLength = 16;
 
-std::string shortened(std::string_view text) {
-  if (text.size() <= kLabelLength) return std::string(text);
+std::string shortened(std::string_view text, std::size_t length) {
+  if (text.size() <= length) return std::string(text);
   // Cut on a character boundary so the label stays UTF-8.
-  std::size_t cut = kLabelLength - 1;
+  std::size_t cut = length - 1;
   while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
   return std::string(text.substr(0, cut)) + "\xE2\x80\xA6";
+}
+
+// The end of a name, where names of a long numbered series differ ("…ric_042").
+std::string name_end(std::string_view text, std::size_t length) {
+  if (text.size() <= length) return std::string(text);
+  std::size_t cut = text.size() - (length - 1);
+  while (cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) ++cut;
+  return "\xE2\x80\xA6" + std::string(text.substr(cut));
 }
 
 struct Scale {
@@ -54,30 +62,58 @@ std::string y_axis(const std::vector<double>& ticks, const Scale& scale, std::st
   return svg;
 }
 
+// Beyond this many values per panel their names and numbers no longer fit: the marks get
+// smaller, every few values are named and the row counts are summed up below the axis.
+constexpr std::size_t kLabelledLevels = 12;
+constexpr std::size_t kDenseNames = 5;
+
+std::string level_mark(const EffectLevel& level, double x, const Scale& scale, bool dense) {
+  const double top = scale.y(level.max);
+  const double bottom = scale.y(level.min);
+  const double mean = scale.y(level.mean());
+  const double cap = dense ? 2 : 6;
+  std::string svg = fmt::format(
+      "<g class=\"level\"><title>{}: mean {}, min {}, max {}, {} rows</title>"
+      "<line class=\"whisker\" x1=\"{x:.1f}\" y1=\"{t:.1f}\" x2=\"{x:.1f}\" y2=\"{b:.1f}\"/>"
+      "<line class=\"whisker\" x1=\"{l:.1f}\" y1=\"{t:.1f}\" x2=\"{r:.1f}\" y2=\"{t:.1f}\"/>"
+      "<line class=\"whisker\" x1=\"{l:.1f}\" y1=\"{b:.1f}\" x2=\"{r:.1f}\" y2=\"{b:.1f}\"/>"
+      "<circle class=\"mean\" cx=\"{x:.1f}\" cy=\"{m:.1f}\" r=\"{radius}\"/>",
+      escape_html(level.value), readable_number(level.mean()), readable_number(level.min),
+      readable_number(level.max), level.rows, fmt::arg("x", x), fmt::arg("t", top),
+      fmt::arg("b", bottom), fmt::arg("l", x - cap), fmt::arg("r", x + cap), fmt::arg("m", mean),
+      fmt::arg("radius", dense ? 3 : 5));
+  if (!dense) {
+    svg += fmt::format("<text x=\"{:.1f}\" y=\"{:.1f}\">{}</text>"
+                       "<text x=\"{:.1f}\" y=\"{}\" text-anchor=\"middle\">n={}</text>",
+                       x + 8, mean - 6, readable_number(level.mean()), x, kHeight - kBottom + 30,
+                       level.rows);
+  }
+  return svg + "</g>\n";
+}
+
 std::string level_marks(const std::vector<EffectLevel>& levels, const Scale& scale) {
-  std::string svg;
+  const bool dense = levels.size() > kLabelledLevels;
+  const std::size_t named_every = dense ? (levels.size() + kDenseNames - 1) / kDenseNames : 1;
   const double slot = (kWidth - kLeft - kRight) / static_cast<double>(levels.size());
+  std::string svg;
+  std::uint64_t fewest = levels.front().rows, most = levels.front().rows;
   for (std::size_t i = 0; i < levels.size(); ++i) {
-    const EffectLevel& level = levels[i];
     const double x = kLeft + slot * (static_cast<double>(i) + 0.5);
-    const double top = scale.y(level.max);
-    const double bottom = scale.y(level.min);
-    const double mean = scale.y(level.mean());
-    svg += fmt::format(
-        "<g class=\"level\"><title>{}: mean {}, min {}, max {}, {} rows</title>"
-        "<line class=\"whisker\" x1=\"{x:.1f}\" y1=\"{t:.1f}\" x2=\"{x:.1f}\" y2=\"{b:.1f}\"/>"
-        "<line class=\"whisker\" x1=\"{l:.1f}\" y1=\"{t:.1f}\" x2=\"{r:.1f}\" y2=\"{t:.1f}\"/>"
-        "<line class=\"whisker\" x1=\"{l:.1f}\" y1=\"{b:.1f}\" x2=\"{r:.1f}\" y2=\"{b:.1f}\"/>"
-        "<circle class=\"mean\" cx=\"{x:.1f}\" cy=\"{m:.1f}\" r=\"5\"/>"
-        "<text x=\"{tx:.1f}\" y=\"{ty:.1f}\">{mean}</text>"
-        "<text x=\"{x:.1f}\" y=\"{vy}\" text-anchor=\"middle\">{value}</text>"
-        "<text x=\"{x:.1f}\" y=\"{ny}\" text-anchor=\"middle\">n={n}</text></g>\n",
-        escape_html(level.value), readable_number(level.mean()), readable_number(level.min),
-        readable_number(level.max), level.rows, fmt::arg("x", x), fmt::arg("t", top),
-        fmt::arg("b", bottom), fmt::arg("l", x - 6), fmt::arg("r", x + 6), fmt::arg("m", mean),
-        fmt::arg("tx", x + 8), fmt::arg("ty", mean - 6), fmt::arg("mean", readable_number(level.mean())),
-        fmt::arg("vy", kHeight - kBottom + 16), fmt::arg("value", escape_html(shortened(level.value))),
-        fmt::arg("ny", kHeight - kBottom + 30), fmt::arg("n", level.rows));
+    svg += level_mark(levels[i], x, scale, dense);
+    if (i % named_every == 0) {
+      svg += fmt::format("<text x=\"{:.1f}\" y=\"{}\" text-anchor=\"middle\">{}</text>\n", x,
+                         kHeight - kBottom + 16,
+                         escape_html(dense ? name_end(levels[i].value, 8)
+                                           : shortened(levels[i].value, kLabelLength)));
+    }
+    fewest = std::min(fewest, levels[i].rows);
+    most = std::max(most, levels[i].rows);
+  }
+  if (dense) {
+    svg += fmt::format("<text x=\"{}\" y=\"{}\" text-anchor=\"middle\">{} values, n={}</text>\n",
+                       (kLeft + kWidth - kRight) / 2, kHeight - kBottom + 30, levels.size(),
+                       fewest == most ? std::to_string(most)
+                                      : std::to_string(fewest) + "-" + std::to_string(most));
   }
   return svg;
 }
