@@ -3,8 +3,11 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "common/error.h"
+#include "common/option_table.h"
 #include "native_runner/shard.h"
 
 namespace native_runner {
@@ -22,21 +25,32 @@ struct ProbeArguments {
   bool keep_going = false;
   // Combinations whose engine run already succeeded with the same inputs are not run again.
   bool resume = false;
+  // "--help", "-h" or "--version" alone asks only for a description of the program.
+  common::ProgramRequest request = common::ProgramRequest::kRun;
+
+  friend bool operator==(const ProbeArguments&, const ProbeArguments&) = default;
 };
 
 // The largest --jobs value accepted; more would only add threads that wait.
 inline constexpr unsigned kMaxJobs = 1024;
 
-// Reads the command line, the program's own word first. Without "--jobs", "--shard",
-// "--keep-going" or "--resume" the historical rules hold unchanged: two or three arguments,
+// Reads the command line, the program's own word first. Without an option other than
+// "--simulation" the historical rules hold unchanged: two or three arguments,
 // "--simulation" recognised only as the first of three, a third path ignored. When options before
-// the paths include any of those ("--jobs N" or "--jobs=N", N a positive integer up to kMaxJobs or
+// the paths include any other ("--jobs N" or "--jobs=N", N a positive integer up to kMaxJobs or
 // "auto" for `hardware_threads`; "--shard K/N" or "--shard=K/N"), the options may come in any
-// order and exactly the two paths must follow.
+// order and exactly the two paths must follow. "--help", "-h" or "--version" as the only
+// argument (a usage error otherwise) sets `request`.
 //
 // Fails with the complete text for standard error: the usage lines for a wrong number of
 // arguments, or one line naming a bad or missing --jobs or --shard value.
 common::Result<ProbeArguments> parse_probe_arguments(std::span<const std::string> words,
                                                      unsigned hardware_threads);
+
+// The options of the table that reads the command line, for checks of the help against it.
+std::vector<common::OptionRow> probe_option_rows();
+
+// What "--help" prints: the usage with every option, one line each.
+std::string probe_help(std::string_view program);
 
 }  // namespace native_runner

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/error.h"
+#include "common/program_version.h"
 #include "common/utf8.h"
 #include "native_runner/batch_driver.h"
 #include "native_runner/probe_arguments.h"
@@ -53,6 +54,14 @@ int main(int argc, char** argv) {
   if (!arguments) {
     std::cerr << arguments.error().message;
     return 1;
+  }
+  if (arguments->request == common::ProgramRequest::kHelp) {
+    std::cout << native_runner::probe_help(words[0]);
+    return 0;
+  }
+  if (arguments->request == common::ProgramRequest::kVersion) {
+    std::cout << common::version_line("ensemble_probe");
+    return 0;
   }
   if (!all_text(words)) return 1;
   const bool json_only = arguments->json_only;

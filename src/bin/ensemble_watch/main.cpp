@@ -12,6 +12,7 @@
 #include "batch_watch/live_view.h"
 #include "batch_watch/summary_json.h"
 #include "batch_watch/watch_options.h"
+#include "common/program_version.h"
 #include "common/utf8.h"
 #include "platform/command_line.h"
 #include "platform/console.h"
@@ -31,11 +32,7 @@ constexpr auto kTick = std::chrono::milliseconds(500);
 constexpr auto kPollStep = std::chrono::milliseconds(50);
 
 int usage(const std::string& program, const std::string& problem) {
-  std::cerr << "[ensemble_watch] " << problem << '\n'
-            << "Usage: " << program << " [--once] [--json] [--report FILE.html] <output_dir>\n"
-            << "  --once:   print the current view and exit\n"
-            << "  --json:   print the current state as one JSON document and exit\n"
-            << "  --report: also write a self-contained HTML report to FILE.html on exit\n";
+  std::cerr << "[ensemble_watch] " << problem << '\n' << batch_watch::watch_usage(program);
   return kUsageOrReadError;
 }
 
@@ -180,6 +177,14 @@ int main(int argc, char** argv) {
   const auto options =
       batch_watch::parse_watch_options(std::vector<std::string>(words.begin() + 1, words.end()));
   if (!options) return usage(program, options.error().message);
+  if (options->request == common::ProgramRequest::kHelp) {
+    std::cout << batch_watch::watch_help(program);
+    return kEndedClean;
+  }
+  if (options->request == common::ProgramRequest::kVersion) {
+    std::cout << common::version_line("ensemble_watch");
+    return kEndedClean;
+  }
   const auto dir = platform::path_from_utf8(options->output_dir);
   return options->once ? run_once(*options, dir) : run_live(*options, dir);
 }

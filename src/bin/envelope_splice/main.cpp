@@ -1,5 +1,6 @@
 // Merges one fabric parameter file into a model document, into every zone or one named zone.
 
+#include <array>
 #include <iostream>
 #include <new>
 #include <optional>
@@ -9,6 +10,8 @@
 #include <vector>
 
 #include "common/error.h"
+#include "common/option_table.h"
+#include "common/program_version.h"
 #include "model_editing/fabric_parameters.h"
 #include "json/json_file.h"
 #include "json/json_reader.h"
@@ -31,13 +34,30 @@ struct Operands {
   std::optional<std::string> zone_name;
 };
 
-void print_usage(std::string_view program) {
-  std::cerr << "Usage: " << program
-            << " <base_model.json> <fabric_params.json> <output.json> [zone_name]\n"
-            << "  If zone_name is provided, fabric changes will only be applied to that specific "
-               "zone.\n"
-            << "  If zone_name is not provided, fabric changes will be applied to all zones "
-               "(global mode).\n";
+constexpr std::string_view kOperands =
+    "<base_model.json> <fabric_params.json> <output.json> [zone_name]";
+constexpr std::array<std::string_view, 2> kNotes{
+    "If zone_name is provided, fabric changes will only be applied to that specific zone.",
+    "If zone_name is not provided, fabric changes will be applied to all zones (global mode).",
+};
+
+// The operands are paths whatever they look like, so only a lone "--help", "-h" or "--version"
+// (a usage error otherwise) is answered; the rest of a wrong command line gets the usage.
+int answer_wrong_command_line(const std::vector<std::string>& words) {
+  // Linux hands an empty argument list over as one empty name; both mean no name is known.
+  const bool named = !words.empty() && !words[0].empty();
+  const std::string_view program = named ? std::string_view(words[0]) : kDefaultProgramName;
+  const auto request = common::lone_request(words);
+  if (request == common::ProgramRequest::kHelp) {
+    std::cout << common::help_text(program, {}, kOperands, kNotes);
+    return 0;
+  }
+  if (request == common::ProgramRequest::kVersion) {
+    std::cout << common::version_line(kDefaultProgramName);
+    return 0;
+  }
+  std::cerr << common::usage_text(program, {}, kOperands, kNotes);
+  return 1;
 }
 
 common::Result<Json> read_fabric_parameter_document(const std::string& path) {
@@ -74,12 +94,7 @@ common::Result<void> run(const Operands& operands) {
 int main(int argc, char* argv[]) {
   platform::prepare_console();
   const std::vector<std::string> words = platform::command_line_words(argc, argv);
-  if (words.size() != 4 && words.size() != 5) {
-    // Linux hands an empty argument list over as one empty name; both mean no name is known.
-    const bool named = !words.empty() && !words[0].empty();
-    print_usage(named ? std::string_view(words[0]) : kDefaultProgramName);
-    return 1;
-  }
+  if (words.size() != 4 && words.size() != 5) return answer_wrong_command_line(words);
   Operands operands{words[1], words[2], words[3], std::nullopt};
   if (words.size() == 5) operands.zone_name = words[4];
 
