@@ -121,7 +121,7 @@ TEST(EnsembleCollect, ABadMetricsFileWritesNothingAndKeepsTheOldTable) {
        "[ensemble_collect] Cannot read metrics file none.json: No such file or directory (os "
        "error 2)"},
       {{"--bogus"}, "[ensemble_collect] unknown option: --bogus"},
-      {{"--output="}, "[ensemble_collect] --output needs a value (FILE.csv)"},
+      {{"--output="}, "[ensemble_collect] --output needs a file name"},
   };
   for (const auto& row : rows) {
     auto args = paths;
@@ -134,9 +134,6 @@ TEST(EnsembleCollect, ABadMetricsFileWritesNothingAndKeepsTheOldTable) {
   EXPECT_EQ(dir.read("out/study_s.csv"), table);
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "r.html"));
   EXPECT_EQ(dir.file_names_containing("tmp"), std::vector<std::string>{});
-  const auto help = test_support::run_program(kCollect, {"--help"}, dir.path());
-  EXPECT_EQ(help.exit_code, 0);
-  EXPECT_NE(help.out.find("  --metrics FILE"), std::string::npos);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/program_version.h"
 #include "common/utf8.h"
 #include "native_runner/files.h"
 #include "platform/command_line.h"
@@ -19,7 +20,6 @@ namespace {
 constexpr int kWritten = 0;
 constexpr int kFailed = 1;
 constexpr const char* kPrefix = "[ensemble_collect] ";
-constexpr const char* kVersion = "ensemble_collect 1.0";
 
 int usage(const std::string& program, const std::string& problem) {
   std::cerr << kPrefix << problem << '\n' << study_table::collect_usage(program);
@@ -99,12 +99,12 @@ int main(int argc, char** argv) {
   const auto options = study_table::parse_collect_options(
       std::vector<std::string>(words.begin() + 1, words.end()));
   if (!options) return usage(program, options.error().message);
-  if (options->help) {
-    std::cout << study_table::collect_usage(program);
+  if (options->request == common::ProgramRequest::kHelp) {
+    std::cout << study_table::collect_help(program);
     return kWritten;
   }
-  if (options->version) {
-    std::cout << kVersion << '\n';
+  if (options->request == common::ProgramRequest::kVersion) {
+    std::cout << common::version_line("ensemble_collect");
     return kWritten;
   }
   return collect(*options);
