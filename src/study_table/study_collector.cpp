@@ -1,8 +1,11 @@
 #include "study_table/study_collector.h"
 
+#include <algorithm>
+#include <thread>
 #include <utility>
 
 #include "native_runner/batch_config.h"
+#include "native_runner/worker_pool.h"
 #include "platform/file_system.h"
 #include "study_table/csv_writer.h"
 #include "study_table/failed_models.h"
@@ -25,85 +28,141 @@ std::vector<std::string> header_of(const StudyPlan& plan, const std::vector<Metr
   return header;
 }
 
-// Turns each combination into its row of the table, keeping the counts and what the report
-// needs on the way.
-class Collector {
+// One combination's row, built on any thread, folded into the table on the writing one.
+struct BuiltRow {
+  common::Result<void> outcome;
+  Status status = Status::NotRun;
+  std::string model;
+  std::vector<std::string> cells;
+  std::vector<std::string> reasons;  // per metric; empty when it has its value
+  std::vector<std::optional<double>> numbers;
+};
+
+// Builds rows from what the batch left; shared by the threads, it changes nothing of its own.
+class RowBuilder {
  public:
-  Collector(const native_runner::Files& files, const CollectRequest& request,
-            const StudyPlan& plan, const FailedModels& failed, StudyTable& table)
-      : files_(files), request_(request), plan_(plan), failed_(failed), table_(table) {
-    table_.missing.resize(request.metrics.size());
-    metric_numbers_.resize(request.metrics.size());
-  }
+  RowBuilder(const native_runner::Files& files, const CollectRequest& request,
+             const StudyPlan& plan, const FailedModels& failed)
+      : files_(files), request_(request), plan_(plan), failed_(failed) {}
 
-  common::Result<void> write_rows(CsvWriter& writer) {
-    StudyRows rows(plan_);
-    StudyRow row;
-    std::vector<std::string> cells;
-    while (rows.next(row)) {
-      if (auto built = build_row(row, cells); !built) return built;
-      if (auto written = writer.write(cells); !written) return written;
-      if (request_.for_report && table_.first_rows.size() < kReportRows) {
-        table_.first_rows.push_back(cells);
-      }
-      ++table_.rows;
-    }
-    return {};
-  }
-
- private:
-  common::Result<void> build_row(const StudyRow& row, std::vector<std::string>& cells) {
+  void build(const StudyRow& row, BuiltRow& built) const {
     const native_runner::Group& group = plan_.groups[row.group];
-    const std::string model = native_runner::model_name(group.name, row.index);
+    built.model = native_runner::model_name(group.name, row.index);
     const fs::path result_dir =
         request_.output_dir / platform::path_from_utf8(native_runner::result_directory_name(
                                   plan_.config_name, group.name, row.index));
     auto facts = read_result_facts(files_, result_dir, native_runner::variant_file_name(group.name));
-    if (!facts) return std::unexpected(facts.error());
-    const Status status = decide_status(*facts, failed_.failed(model));
-    ++table_.counts[static_cast<std::size_t>(status)];
-
-    cells.assign({plan_.config_name, group.name, std::to_string(row.index), model});
+    built.outcome = facts ? common::Result<void>() : std::unexpected(facts.error());
+    if (!facts) return;
+    built.status = decide_status(*facts, failed_.failed(built.model));
+    auto& cells = built.cells;
+    cells.assign({plan_.config_name, group.name, std::to_string(row.index), built.model});
     cells.insert(cells.end(), row.values.begin(), row.values.end());
     cells.push_back(plan_.weather_names[row.group]);
-    cells.emplace_back(status_name(status));
+    cells.emplace_back(status_name(built.status));
     cells.push_back(std::move(facts->duration_s));
     cells.push_back(std::move(facts->attempts));
     cells.push_back(facts->variant_sha256.value_or(""));
-    add_metrics(status == Status::Succeeded, result_dir, model, row, cells);
-    return {};
+    add_metrics(result_dir, built);
   }
 
-  void add_metrics(bool succeeded, const fs::path& result_dir, const std::string& model,
-                   const StudyRow& row, std::vector<std::string>& cells) {
-    if (!succeeded) {
-      cells.resize(cells.size() + request_.metrics.size());
+ private:
+  void add_metrics(const fs::path& result_dir, BuiltRow& built) const {
+    const std::size_t count = request_.metrics.size();
+    built.reasons.assign(count, std::string());
+    built.numbers.assign(count, std::nullopt);
+    if (built.status != Status::Succeeded) {
+      built.cells.resize(built.cells.size() + count);
       return;
     }
     RunOutputs outputs(files_, engine_outputs_dir(result_dir));
-    for (std::size_t i = 0; i < request_.metrics.size(); ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
       auto value = outputs.value_of(request_.metrics[i]);
-      metric_numbers_[i] = value ? read_number(*value) : std::nullopt;
-      if (value) {
-        cells.push_back(std::move(*value));
+      if (!value) {
+        built.cells.emplace_back();
+        built.reasons[i] = std::move(value.error().message);
         continue;
       }
-      cells.emplace_back();
-      MissingValues& missing = table_.missing[i];
-      if (missing.rows++ == 0) {
-        missing.first_model = model;
-        missing.first_reason = value.error().message;
-      }
+      built.numbers[i] = read_number(*value);
+      built.cells.push_back(std::move(*value));
     }
-    if (table_.effects) table_.effects->add(row.values, metric_numbers_);
   }
 
   const native_runner::Files& files_;
   const CollectRequest& request_;
   const StudyPlan& plan_;
   const FailedModels& failed_;
+};
+
+// Rows are built a block at a time on every core (reading the files of a combination is most of
+// the work) and written in batch order; memory holds one block, however many rows there are.
+class Collector {
+ public:
+  static constexpr std::size_t kBlock = 256;
+
+  Collector(const RowBuilder& builder, const CollectRequest& request, const StudyPlan& plan,
+            StudyTable& table)
+      : builder_(builder), request_(request), plan_(plan), table_(table),
+        rows_(kBlock), built_(kBlock) {
+    table_.missing.resize(request.metrics.size());
+    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    if (cores > 1) pool_.emplace(cores);
+  }
+
+  common::Result<void> write_rows(CsvWriter& writer) {
+    StudyRows rows(plan_);
+    for (;;) {
+      std::size_t filled = 0;
+      while (filled < kBlock && rows.next(rows_[filled])) ++filled;
+      if (filled == 0) return {};
+      build_block(filled);
+      for (std::size_t i = 0; i < filled; ++i) {
+        if (auto folded = fold(rows_[i], built_[i], writer); !folded) return folded;
+      }
+    }
+  }
+
+ private:
+  void build_block(std::size_t filled) {
+    if (!pool_) {
+      for (std::size_t i = 0; i < filled; ++i) builder_.build(rows_[i], built_[i]);
+      return;
+    }
+    for (std::size_t i = 0; i < filled; ++i) {
+      pool_->submit([this, i] { builder_.build(rows_[i], built_[i]); });
+    }
+    pool_->wait_idle();
+  }
+
+  common::Result<void> fold(const StudyRow& row, BuiltRow& built, CsvWriter& writer) {
+    if (!built.outcome) return built.outcome;
+    if (auto written = writer.write(built.cells); !written) return written;
+    ++table_.counts[static_cast<std::size_t>(built.status)];
+    ++table_.rows;
+    if (built.status == Status::Succeeded) {
+      for (std::size_t i = 0; i < built.reasons.size(); ++i) {
+        if (built.reasons[i].empty()) continue;
+        MissingValues& missing = table_.missing[i];
+        if (missing.rows++ == 0) {
+          missing.first_model = built.model;
+          missing.first_reason = std::move(built.reasons[i]);
+        }
+      }
+      if (table_.effects) table_.effects->add(row.values, built.numbers);
+    }
+    if (request_.for_report && table_.first_rows.size() < kReportRows) {
+      table_.first_rows.push_back(std::move(built.cells));
+    }
+    return {};
+  }
+
+  const RowBuilder& builder_;
+  const CollectRequest& request_;
+  const StudyPlan& plan_;
   StudyTable& table_;
-  std::vector<std::optional<double>> metric_numbers_;
+  std::vector<StudyRow> rows_;
+  std::vector<BuiltRow> built_;
+  std::optional<native_runner::WorkerPool> pool_;
 };
 
 }  // namespace
@@ -132,7 +191,8 @@ common::Result<StudyTable> collect_study(const native_runner::Files& files,
     for (const Metric& metric : request.metrics) names.push_back(metric.name);
     table.effects.emplace(std::move(names), plan->keys);
   }
-  Collector collector(files, request, *plan, *failed, table);
+  const RowBuilder builder(files, request, *plan, *failed);
+  Collector collector(builder, request, *plan, table);
   if (auto rows = collector.write_rows(*writer); !rows) return std::unexpected(rows.error());
   if (auto committed = writer->commit(); !committed) return std::unexpected(committed.error());
   return table;
