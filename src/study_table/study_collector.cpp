@@ -98,15 +98,15 @@ class RowBuilder {
 // the work) and written in batch order; memory holds one block, however many rows there are.
 class Collector {
  public:
-  static constexpr std::size_t kBlock = 256;
+  static constexpr std::size_t kBlock = 512;
 
   Collector(const RowBuilder& builder, const CollectRequest& request, const StudyPlan& plan,
             StudyTable& table)
       : builder_(builder), request_(request), plan_(plan), table_(table),
         rows_(kBlock), built_(kBlock) {
     table_.missing.resize(request.metrics.size());
-    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
-    if (cores > 1) pool_.emplace(cores);
+    workers_ = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    if (workers_ > 1) pool_.emplace(workers_);
   }
 
   common::Result<void> write_rows(CsvWriter& writer) {
@@ -128,8 +128,12 @@ class Collector {
       for (std::size_t i = 0; i < filled; ++i) builder_.build(rows_[i], built_[i]);
       return;
     }
-    for (std::size_t i = 0; i < filled; ++i) {
-      pool_->submit([this, i] { builder_.build(rows_[i], built_[i]); });
+    // One slice per thread: a hand-over per row would cost as much as a row of small files.
+    for (std::size_t w = 0; w < workers_; ++w) {
+      const std::size_t begin = filled * w / workers_, end = filled * (w + 1) / workers_;
+      pool_->submit([this, begin, end] {
+        for (std::size_t i = begin; i < end; ++i) builder_.build(rows_[i], built_[i]);
+      });
     }
     pool_->wait_idle();
   }
@@ -162,6 +166,7 @@ class Collector {
   StudyTable& table_;
   std::vector<StudyRow> rows_;
   std::vector<BuiltRow> built_;
+  unsigned workers_ = 1;
   std::optional<native_runner::WorkerPool> pool_;
 };
 

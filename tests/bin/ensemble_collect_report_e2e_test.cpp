@@ -16,21 +16,8 @@ namespace {
 
 const std::string kCollect = ENSEMBLE_COLLECT_BINARY;
 
-int count_of(const std::string& text, const std::string& piece) {
-  int count = 0;
-  for (auto at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++count;
-  return count;
-}
-
-long pixels_near(const test_support::Image& image, test_support::Rgb colour) {
-  long count = 0;
-  for (const auto& p : image.pixels) {
-    if (std::abs(p.r - colour.r) + std::abs(p.g - colour.g) + std::abs(p.b - colour.b) <= 12) {
-      ++count;
-    }
-  }
-  return count;
-}
+using test_support::count_of;
+using test_support::pixels_near;
 
 // Group g, walls a/b/c by pump x/y: six succeeded runs whose heat demand grows with the wall
 // and whose peak depends on the pump.
