@@ -1,5 +1,7 @@
 #include "study_table/metrics_file.h"
 
+#include <fmt/format.h>
+
 #include <set>
 #include <utility>
 
@@ -28,7 +30,7 @@ class MetricReader {
 
   common::Result<Metric> read() {
     for (const auto& [name, value] : object_.items()) {
-      if (!known_member(name)) return common::fail("unknown member \"" + name + "\"");
+      if (!known_member(name)) return common::fail("unknown member " + Json(name).dump());
     }
     auto file = text("file");
     if (!file) return common::fail("has no \"file\" text");
@@ -63,7 +65,7 @@ class MetricReader {
     for (const auto& [name, value] : object_.items()) {
       bool fits = name == "name" || name == "file";
       for (std::string_view each : allowed) fits = fits || each == name;
-      if (!fits) return common::fail("\"" + name + "\" does not go with " + std::string(kind));
+      if (!fits) return common::fail(Json(name).dump() + " does not go with " + std::string(kind));
     }
     return {};
   }
@@ -132,13 +134,24 @@ class MetricReader {
 
 std::string metric_label(const MetricReader& reader, std::size_t position) {
   const std::string name = reader.name();
-  return name.empty() ? "metric " + std::to_string(position + 1)
-                      : "metric \"" + name + "\"";
+  return name.empty() ? "metric " + std::to_string(position + 1) : "metric " + Json(name).dump();
 }
 
-}  // namespace
+// The message is one line on the console whatever the file holds: names, patterns and pointers
+// quoted in it may contain line breaks and other control characters.
+std::unexpected<common::Error> one_line(const std::string& message) {
+  std::string line;
+  for (const char c : message) {
+    if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) {
+      line += c;
+    } else {
+      line += fmt::format("\\x{:02x}", static_cast<unsigned char>(c));
+    }
+  }
+  return common::fail(std::move(line));
+}
 
-common::Result<std::vector<Metric>> parse_metrics(std::string_view text) {
+common::Result<std::vector<Metric>> read_metric_list(std::string_view text) {
   auto document = json_text::parse_json(text);
   if (!document) return common::fail("not valid JSON: " + document.error().message);
   const Json* list = json_text::find_array_member(*document, "metrics");
@@ -156,6 +169,14 @@ common::Result<std::vector<Metric>> parse_metrics(std::string_view text) {
     if (!names.insert(metric->name).second) return common::fail(label + " is defined twice");
     metrics.push_back(std::move(*metric));
   }
+  return metrics;
+}
+
+}  // namespace
+
+common::Result<std::vector<Metric>> parse_metrics(std::string_view text) {
+  auto metrics = read_metric_list(text);
+  if (!metrics) return one_line(metrics.error().message);
   return metrics;
 }
 

@@ -58,6 +58,14 @@ TEST(MetricsFile, NamesTheMetricAndTheFault) {
        "metric \"x\": unknown member \"colum\""},
       {entry(R"({"name": "x", "file": "a.csv", "row": "r", "column": 1, "reduce": "sum"})"),
        "metric \"x\": \"row\" does not go with \"reduce\""},
+      // One line on the console, whatever the names hold.
+      {entry(R"({"name": "a\nb", "file": "a\tb.csv", "row": "r", "column": 1, "f\ru": 2})"),
+       "metric \"a\\nb\": unknown member \"f\\ru\""},
+      {entry(R"({"name": "y", "file": "a\nb/", "pointer": "/p"})"),
+       [] {
+         std::string why = common::PathPattern::parse("a\nb/").error().message;
+         return "metric \"y\": " + why.replace(why.find('\n'), 1, "\\x0a");
+       }()},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.text);
