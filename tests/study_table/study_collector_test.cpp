@@ -6,6 +6,7 @@
 
 #include "common/sha256.h"
 #include "native_runner/simulation_outcome.h"
+#include "platform/file_system.h"
 #include "support/batch_records.h"
 #include "support/temp_dir.h"
 
@@ -122,7 +123,8 @@ TEST_F(StudyCollector, AFailedRunKeepsThePreviousTable) {
   const auto table = collect();
   ASSERT_FALSE(table.has_value());
   EXPECT_EQ(table.error().message,
-            "Cannot read " + (dir_.path() / "out/result_study_fabric_1/simulation_outcome.json").string() +
+            "Cannot read " + platform::path_text(dir_.path() / "out" / "result_study_fabric_1" /
+                                     "simulation_outcome.json") +
                 ": outcome record has no text member \"config_name\"");
   EXPECT_EQ(dir_.read("out/study_study.csv"), previous);
   EXPECT_TRUE(dir_.file_names_containing(".tmp").empty());
