@@ -41,10 +41,25 @@ WATCH_TEST_PACKAGES=(tmux chromium)
 FUZZ_PACKAGES=(clang-16 libclang-rt-16-dev)
 FUZZ_CXX=clang++-16
 
-# configure_and_build BUILD_DIR [cmake options...]
-configure_and_build() {
+# Packaging: dpkg-shlibdeps names the shared libraries the Debian package depends on.
+PACKAGE_PACKAGES=(dpkg-dev)
+
+# configure BUILD_DIR [cmake options...]
+configure() {
   local build_dir=$1
   shift
   cmake -S "$(repo_root)" -B "$build_dir" -G Ninja "$@" > /dev/null
-  cmake --build "$build_dir" -j "$(nproc)"
+}
+
+# configure_and_build BUILD_DIR [cmake options...]
+configure_and_build() {
+  configure "$@"
+  cmake --build "$1" -j "$(nproc)"
+}
+
+# build_targets BUILD_DIR TARGET... (a configured tree; only the named targets and what they need)
+build_targets() {
+  local build_dir=$1
+  shift
+  cmake --build "$build_dir" -j "$(nproc)" --target "$@"
 }

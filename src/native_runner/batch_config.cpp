@@ -6,6 +6,9 @@
 
 #include "common/utf8.h"
 #include "json/json_members.h"
+#include "model_editing/zone_allocation.h"
+#include "native_runner/digit_rows.h"
+#include "platform/device_names.h"
 #include "platform/file_system.h"
 
 namespace native_runner {
@@ -30,6 +33,47 @@ common::Result<void> check_group_name(std::string_view group) {
   if (file.has_root_path() || file.has_parent_path()) {
     return common::fail("group '" + std::string(group) +
                         "': the name must be a plain file name, without a directory or drive part");
+  }
+  return {};
+}
+
+// On Windows such a name opens a device instead of the variant or parameter file, and the
+// system's "Access denied" would not say why; it is refused before the group writes anything.
+common::Result<void> check_not_a_device(std::string_view group, std::string_view what,
+                                        std::string_view name, std::string_view where = {}) {
+  const auto device = platform::device_name(name);
+  if (!device) return {};
+  return common::fail("group '" + std::string(group) + "': " + std::string(what) + " '" +
+                      std::string(name) + "'" + std::string(where) + " is the device name " +
+                      *device + " on Windows, which no file can have; rename it");
+}
+
+// Every name of the group that becomes a file or folder name on the way to a variant.
+common::Result<void> check_file_names(const Group& group) {
+  const std::string_view name = group.name;
+  if (auto checked = check_not_a_device(name, "the group name", name); !checked) return checked;
+  if (auto checked = check_not_a_device(name, "the base model", group.base_model_name); !checked) {
+    return checked;
+  }
+  if (const std::string* weather = json_text::find_first_string(*group.object, "weather_files")) {
+    if (auto checked = check_not_a_device(name, "the weather name", *weather); !checked) {
+      return checked;
+    }
+  }
+  for (const ParameterList& list : group.parameters) {
+    for (const std::string& value : list.values) {
+      const std::string what = "the \"" + list.key + "\" value";
+      if (auto checked = check_not_a_device(name, what, value); !checked) return checked;
+    }
+  }
+  if (!group.zone_allocations) return {};
+  for (const auto& allocation : model_editing::list_zone_allocations(*group.zone_allocations)) {
+    if (!model_editing::allocation_folder(allocation.key)) continue;  // a text, not a file
+    const std::string what = "the \"" + allocation.key + "\" allocation";
+    const std::string where = " (zone '" + allocation.zone + "')";
+    if (auto checked = check_not_a_device(name, what, allocation.name, where); !checked) {
+      return checked;
+    }
   }
   return {};
 }
@@ -87,6 +131,7 @@ common::Result<Group> read_group(std::string_view name, const Json& object) {
     if (!list) return std::unexpected(list.error());
     group.parameters.push_back(std::move(*list));
   }
+  if (auto checked = check_file_names(group); !checked) return std::unexpected(checked.error());
   return group;
 }
 
@@ -130,40 +175,60 @@ common::Result<std::uint64_t> count_combinations(const std::vector<ParameterList
   return count;
 }
 
-CombinationOdometer::CombinationOdometer(const std::vector<ParameterList>& lists)
-    : lists_(lists), positions_(lists.size(), 0), has_current_(true) {
-  for (const auto& list : lists_) {
-    if (list.values.empty()) has_current_ = false;
-  }
+std::vector<std::uint64_t> list_lengths(const std::vector<ParameterList>& lists) {
+  std::vector<std::uint64_t> lengths;
+  lengths.reserve(lists.size());
+  for (const auto& list : lists) lengths.push_back(list.values.size());
+  return lengths;
 }
 
-std::vector<std::string_view> CombinationOdometer::current() const {
+std::vector<std::string_view> values_at(const std::vector<ParameterList>& lists,
+                                        std::span<const std::uint64_t> digits) {
   std::vector<std::string_view> values;
-  if (!has_current_) return values;
-  values.reserve(lists_.size());
-  for (std::size_t i = 0; i < lists_.size(); ++i) {
-    values.emplace_back(lists_[i].values[positions_[i]]);
+  values.reserve(lists.size());
+  for (std::size_t i = 0; i < lists.size(); ++i) {
+    values.emplace_back(lists[i].values[static_cast<std::size_t>(digits[i])]);
   }
   return values;
 }
 
+CombinationOdometer::CombinationOdometer(const std::vector<ParameterList>& lists)
+    : lists_(lists),
+      lengths_(list_lengths(lists)),
+      positions_(lists.size(), 0),
+      has_current_(true) {
+  for (std::uint64_t length : lengths_) {
+    if (length == 0) has_current_ = false;
+  }
+}
+
+std::vector<std::string_view> CombinationOdometer::current() const {
+  if (!has_current_) return {};
+  return values_at(lists_, positions_);
+}
+
 bool CombinationOdometer::advance() {
   if (!has_current_) return false;
-  for (std::size_t i = lists_.size(); i-- > 0;) {
-    if (++positions_[i] < lists_[i].values.size()) return true;
-    positions_[i] = 0;
-  }
-  // Every wheel wrapped round (or there were none): the last combination has been seen.
-  has_current_ = false;
-  return false;
+  // Once every wheel has wrapped round (or there were none) the last combination has been seen.
+  has_current_ = next_digits(positions_, lengths_);
+  return has_current_;
 }
 
 std::string model_name(std::string_view group, std::uint64_t index) {
   return std::string(group) + "_" + std::to_string(index);
 }
 
+std::string model_name(std::string_view group, const common::BigCount& index) {
+  return std::string(group) + "_" + index.decimal();
+}
+
 std::string result_directory_name(std::string_view config_name, std::string_view group,
                                   std::uint64_t index) {
+  return "result_" + std::string(config_name) + "_" + model_name(group, index);
+}
+
+std::string result_directory_name(std::string_view config_name, std::string_view group,
+                                  const common::BigCount& index) {
   return "result_" + std::string(config_name) + "_" + model_name(group, index);
 }
 

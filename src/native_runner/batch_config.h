@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/big_count.h"
 #include "common/error.h"
 #include "json/json.h"
 
@@ -35,7 +37,9 @@ std::vector<std::pair<std::string, const Json*>> group_members(const Json& confi
 
 // Reads one group. Fails, naming the group and the member, when "base_json" is not an array
 // whose first element is a string, or a parameter list holds a value that is not a string; and,
-// naming the group, when its name has a directory or drive part (it names the variant file).
+// naming the group, when its name has a directory or drive part (it names the variant file);
+// and, naming the group and the name, when the group name, the base model, the weather name, a
+// parameter value or a zone allocation's file is a name this system reserves for a device.
 common::Result<Group> read_group(std::string_view name, const Json& object);
 
 // Every combination of one value per list, first list slowest; an empty list gives none, no
@@ -44,6 +48,13 @@ std::vector<std::vector<Json>> build_combinations(const std::vector<std::vector<
 
 // The number of combinations of the lists, or an error when it does not fit in 64 bits.
 common::Result<std::uint64_t> count_combinations(const std::vector<ParameterList>& lists);
+
+// The length of each list, in list order.
+std::vector<std::uint64_t> list_lengths(const std::vector<ParameterList>& lists);
+
+// The value of each list at these digits (positions in the lists), in list order.
+std::vector<std::string_view> values_at(const std::vector<ParameterList>& lists,
+                                        std::span<const std::uint64_t> digits);
 
 // Walks the combinations of a group's parameter lists in build_combinations order without
 // holding them all: an odometer whose last wheel turns fastest. Memory stays flat however many
@@ -61,15 +72,19 @@ class CombinationOdometer {
 
  private:
   const std::vector<ParameterList>& lists_;
-  std::vector<std::size_t> positions_;
+  std::vector<std::uint64_t> lengths_;
+  std::vector<std::uint64_t> positions_;
   bool has_current_ = false;
 };
 
 // "{group}_{index}".
 std::string model_name(std::string_view group, std::uint64_t index);
+std::string model_name(std::string_view group, const common::BigCount& index);
 // "result_{config_name}_{group}_{index}".
 std::string result_directory_name(std::string_view config_name, std::string_view group,
                                   std::uint64_t index);
+std::string result_directory_name(std::string_view config_name, std::string_view group,
+                                  const common::BigCount& index);
 // "{group}.json".
 std::string variant_file_name(std::string_view group);
 

@@ -48,8 +48,7 @@ platform::ProcessRequest engine_request(const ShellCommand& shell,
                                         const std::vector<std::string>& options,
                                         const std::filesystem::path& workspace) {
   platform::ProcessRequest request{
-      shell.program, shell.args,
-      std::pair{std::string("WORKSPACE"), platform::path_text(workspace)}};
+      shell.program, shell.args, {{std::string("WORKSPACE"), platform::path_text(workspace)}}};
   request.arguments.insert(request.arguments.end(), fixed_arguments.begin(), fixed_arguments.end());
   request.arguments.insert(request.arguments.end(), options.begin(), options.end());
   return request;

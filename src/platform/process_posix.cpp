@@ -5,42 +5,26 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "platform/file_system.h"
+#include "platform/posix_child_exit.h"
+#include "platform/posix_fd.h"
 #include "platform/process.h"
+#include "platform/time_limit.h"
 
 extern char** environ;
 
 namespace platform {
 namespace {
 
-// Owns one file descriptor so that every exit path closes it.
-class Fd {
- public:
-  Fd() = default;
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() { reset(); }
-
-  int get() const { return fd_; }
-  void reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_ = -1;
-};
-
 struct Pipe {
-  Fd read_end;
-  Fd write_end;
+  UniqueFd read_end;
+  UniqueFd write_end;
 };
 
 using Clock = std::chrono::steady_clock;
@@ -60,16 +44,19 @@ common::Result<void> open_pipe(Pipe& pipe, int extra_flags = 0) {
   return {};
 }
 
+bool names_variable(std::string_view entry, std::string_view name) {
+  return entry.size() > name.size() && entry.starts_with(name) && entry[name.size()] == '=';
+}
+
 std::vector<std::string> child_environment(const ProcessRequest& request) {
   std::vector<std::string> entries;
-  std::string prefix;
-  if (request.added_variable) prefix = request.added_variable->first + "=";
   for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
-    std::string_view text(*entry);
-    if (!prefix.empty() && text.starts_with(prefix)) continue;
-    entries.emplace_back(text);
+    entries.emplace_back(*entry);
   }
-  if (request.added_variable) entries.push_back(prefix + request.added_variable->second);
+  for (const auto& [name, value] : request.added_variables) {
+    std::erase_if(entries, [&](const std::string& entry) { return names_variable(entry, name); });
+    entries.push_back(name + "=" + value);
+  }
   return entries;
 }
 
@@ -125,102 +112,133 @@ bool read_available(int fd, std::string& sink) {
   }
 }
 
-// Ends the child's process group in two steps once a stop arrives: SIGTERM, then SIGKILL when the
-// grace period has passed. The group stays addressable until the child is reaped, because the
-// unreaped leader keeps its id from being reused.
+// Milliseconds for poll() until `when`, rounded up so that the wake-up is never early.
+int milliseconds_until(Clock::time_point when) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - Clock::now()).count();
+  return static_cast<int>(std::clamp<decltype(left)>(left, 0, 24 * 60 * 60 * 1000));
+}
+
+enum class EndReason { kNone, kStop, kTimeLimit };
+
+// Ends the child's process group in two steps: SIGTERM, then SIGKILL when the grace period has
+// passed. The group stays addressable until the child is reaped, because the unreaped leader
+// keeps its id from being reused.
 class GroupStopper {
  public:
   explicit GroupStopper(pid_t group) : group_(group) {}
 
+  EndReason reason() const { return reason_; }
   bool stopping() const { return stage_ != Stage::kRunning; }
-  void terminate() {
+  bool killed() const { return stage_ == Stage::kKilled; }
+  void terminate(EndReason reason) {
     if (stage_ != Stage::kRunning) return;
     ::kill(-group_, SIGTERM);
+    reason_ = reason;
     stage_ = Stage::kTerminated;
     deadline_ = Clock::now() + kStopGracePeriod;
   }
+  // Takes the step that is due by now; false once even the killed group's streams are given up.
+  bool advance() {
+    if (stage_ == Stage::kRunning || Clock::now() < deadline_) return true;
+    if (stage_ == Stage::kKilled) return false;
+    kill();
+    return true;
+  }
+  // When the next step is due; only meaningful while stopping.
+  Clock::time_point next_step() const { return deadline_; }
+  // Whatever is left of a stopped group goes, processes that ignored SIGTERM included.
+  void finish() {
+    if (stopping()) ::kill(-group_, SIGKILL);
+  }
+
+ private:
   void kill() {
     ::kill(-group_, SIGKILL);
     stage_ = Stage::kKilled;
     deadline_ = Clock::now() + kKilledDrainLimit;
   }
-  // Milliseconds until the next step is due; -1 (no limit) while running.
-  int poll_timeout() const {
-    if (stage_ == Stage::kRunning) return -1;
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) + 1 : 0;
-  }
-  // Takes the step that is due; false once even the killed group's streams are given up.
-  bool on_timeout() {
-    if (stage_ == Stage::kKilled) return false;
-    if (stage_ == Stage::kTerminated && Clock::now() >= deadline_) kill();
-    return true;
-  }
-  // The streams are closed; waits (leaving it unreaped) for the leader to end within the grace
-  // period, then kills whatever is left of the group, processes that ignored SIGTERM included.
-  void finish(pid_t child) {
-    if (stage_ == Stage::kRunning) return;
-    while (stage_ == Stage::kTerminated && Clock::now() < deadline_ && !has_ended(child)) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ::kill(-group_, SIGKILL);
-  }
 
-  // True once the child has ended (or cannot be waited for); it stays unreaped.
-  static bool has_ended(pid_t child) {
-    siginfo_t info{};
-    const int rc = ::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT);
-    if (rc != 0) return errno != EINTR;
-    return info.si_pid == child;
-  }
-
- private:
   enum class Stage { kRunning, kTerminated, kKilled };
   pid_t group_;
   Stage stage_ = Stage::kRunning;
+  EndReason reason_ = EndReason::kNone;
   Clock::time_point deadline_{};
 };
 
-// Drains both streams together: a child that fills one pipe while we block on the other would
-// never finish. A byte on `wake_fd` (-1 when no stop can come) starts the group's stop.
-void drain(Pipe& out, Pipe& err, int wake_fd, GroupStopper& stopper, ProcessOutcome& outcome) {
-  std::array<pollfd, 3> fds{{{out.read_end.get(), POLLIN, 0},
-                             {err.read_end.get(), POLLIN, 0},
-                             {wake_fd, POLLIN, 0}}};
-  std::array<std::string*, 2> sinks{&outcome.standard_output, &outcome.standard_error};
-  std::array<Fd*, 2> owners{&out.read_end, &err.read_end};
-  while (fds[0].fd >= 0 || fds[1].fd >= 0) {
-    const int ready = ::poll(fds.data(), fds.size(), stopper.poll_timeout());
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready < 0 || (ready == 0 && !stopper.on_timeout())) {
-      // Closing our ends lets a still-writing child fail instead of blocking forever.
-      out.read_end.reset();
-      err.read_end.reset();
-      return;
-    }
-    if (fds[2].fd >= 0 && fds[2].revents != 0) {
-      stopper.terminate();
-      fds[2].fd = -1;
-    }
-    for (std::size_t i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      if (!read_available(fds[i].fd, *sinks[i])) {
-        owners[i]->reset();
-        fds[i].fd = -1;
-      }
-    }
-  }
-}
+// One poll() over both streams, the stop pipe and the child's end, so that the run is over the
+// moment the last of them is: draining both streams together keeps a child that fills one pipe
+// from blocking while we wait on the other, and watching the child's end sees a child that
+// closed its streams early. The stop pipe and the exit watch are -1 for a plain child, which is
+// then simply read to the end of its streams.
+class RunWatch {
+ public:
+  RunWatch(Pipe& out, Pipe& err, int wake_fd, int exit_fd, GroupStopper& stopper,
+           std::optional<Clock::time_point> time_limit, ProcessOutcome& outcome)
+      : fds_{{{out.read_end.get(), POLLIN, 0},
+              {err.read_end.get(), POLLIN, 0},
+              {wake_fd, POLLIN, 0},
+              {exit_fd, POLLIN, 0}}},
+        owners_{&out.read_end, &err.read_end},
+        sinks_{&outcome.standard_output, &outcome.standard_error},
+        stopper_(stopper),
+        time_limit_(time_limit) {}
 
-// A child may close its streams and carry on; a stop must still reach it then.
-void wait_while_stoppable(pid_t child, int wake_fd, GroupStopper& stopper) {
-  if (wake_fd < 0) return;
-  while (!stopper.stopping() && !GroupStopper::has_ended(child)) {
-    pollfd fd{wake_fd, POLLIN, 0};
-    if (::poll(&fd, 1, 50) > 0) stopper.terminate();
+  void run() {
+    while (going()) {
+      take_due_steps();
+      if (!going()) return;
+      const int ready = ::poll(fds_.data(), fds_.size(), poll_timeout());
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready < 0) return give_up_streams();
+      take_events();
+    }
   }
-}
+
+ private:
+  enum Slot { kOut, kErr, kWake, kExit };
+
+  bool streams_open() const { return fds_[kOut].fd >= 0 || fds_[kErr].fd >= 0; }
+  // A stopped child is waited for only until SIGKILL, which it cannot outlive.
+  bool going() const { return streams_open() || (fds_[kExit].fd >= 0 && !stopper_.killed()); }
+
+  void take_due_steps() {
+    if (time_limit_ && Clock::now() >= *time_limit_) stopper_.terminate(EndReason::kTimeLimit);
+    if (!stopper_.advance()) give_up_streams();
+  }
+
+  int poll_timeout() const {
+    const auto next = stopper_.stopping() ? stopper_.next_step() : time_limit_;
+    return next ? milliseconds_until(*next) : -1;
+  }
+
+  void take_events() {
+    if (fds_[kWake].fd >= 0 && fds_[kWake].revents != 0) {
+      stopper_.terminate(EndReason::kStop);
+      fds_[kWake].fd = -1;
+    }
+    if (fds_[kExit].fd >= 0 && fds_[kExit].revents != 0) fds_[kExit].fd = -1;
+    for (const Slot slot : {kOut, kErr}) {
+      if (fds_[slot].fd < 0 || fds_[slot].revents == 0) continue;
+      if (!read_available(fds_[slot].fd, *sinks_[slot])) close_stream(slot);
+    }
+  }
+
+  void close_stream(Slot slot) {
+    owners_[slot]->reset();
+    fds_[slot].fd = -1;
+  }
+  // Closing our ends lets a still-writing process fail instead of blocking forever.
+  void give_up_streams() {
+    close_stream(kOut);
+    close_stream(kErr);
+  }
+
+  std::array<pollfd, 4> fds_;
+  std::array<UniqueFd*, 2> owners_;
+  std::array<std::string*, 2> sinks_;
+  GroupStopper& stopper_;
+  std::optional<Clock::time_point> time_limit_;
+};
 
 std::optional<std::int32_t> wait_for(pid_t pid) {
   int status = 0;
@@ -229,6 +247,18 @@ std::optional<std::int32_t> wait_for(pid_t pid) {
   }
   if (WIFEXITED(status)) return static_cast<std::int32_t>(WEXITSTATUS(status));
   return std::nullopt;
+}
+
+// A watch that cannot be had leaves a child nobody could stop; it goes at once.
+common::Result<std::optional<ChildExitWatch>> watch_exit(pid_t child, bool managed) {
+  if (!managed) return std::optional<ChildExitWatch>();
+  auto watch = ChildExitWatch::start(child);
+  if (!watch) {
+    ::kill(-child, SIGKILL);
+    wait_for(child);
+    return std::unexpected(watch.error());
+  }
+  return std::optional<ChildExitWatch>(std::move(*watch));
 }
 
 }  // namespace
@@ -240,6 +270,7 @@ common::Result<ProcessOutcome> run_process(const ProcessRequest& request, std::s
     return outcome;
   }
   const bool stoppable = stop.stop_possible();
+  const bool managed = stoppable || request.time_limit.has_value();
   Pipe out;
   Pipe err;
   Pipe wake;
@@ -248,11 +279,15 @@ common::Result<ProcessOutcome> run_process(const ProcessRequest& request, std::s
   if (stoppable) {
     if (auto opened = open_pipe(wake, O_NONBLOCK); !opened) return std::unexpected(opened.error());
   }
-  auto pid = spawn(request, out.write_end.get(), err.write_end.get(), stoppable);
+  auto pid = spawn(request, out.write_end.get(), err.write_end.get(), managed);
   if (!pid) return std::unexpected(pid.error());
+  std::optional<Clock::time_point> time_limit;
+  if (request.time_limit) time_limit = deadline_after(*request.time_limit);
   // Our copies of the write ends must go, or the reads below would never see end of file.
   out.write_end.reset();
   err.write_end.reset();
+  auto exit_watch = watch_exit(*pid, managed);
+  if (!exit_watch) return std::unexpected(exit_watch.error());
 
   GroupStopper stopper(*pid);
   ProcessOutcome outcome;
@@ -263,12 +298,15 @@ common::Result<ProcessOutcome> run_process(const ProcessRequest& request, std::s
       const char byte = 1;
       [[maybe_unused]] const ssize_t written = ::write(wake_fd, &byte, 1);
     });
-    drain(out, err, wake.read_end.get(), stopper, outcome);
-    wait_while_stoppable(*pid, wake.read_end.get(), stopper);
+    RunWatch(out, err, wake.read_end.get(), *exit_watch ? (*exit_watch)->fd() : -1, stopper,
+             time_limit, outcome)
+        .run();
   }
-  stopper.finish(*pid);
+  stopper.finish();
+  exit_watch->reset();
   outcome.exit_code = wait_for(*pid);
-  outcome.cancelled = stopper.stopping();
+  outcome.cancelled = stopper.reason() == EndReason::kStop;
+  outcome.timed_out = stopper.reason() == EndReason::kTimeLimit;
   return outcome;
 }
 

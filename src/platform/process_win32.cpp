@@ -1,10 +1,17 @@
 #include <windows.h>
 
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <optional>
 #include <stop_token>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "platform/time_limit.h"
 #include "platform/win32_handle.h"
 #include "platform/win32_text.h"
 #include "platform/windows_command_line.h"
@@ -49,20 +56,28 @@ std::wstring_view entry_name(std::wstring_view entry) {
   return equals == std::wstring_view::npos ? entry : entry.substr(0, equals);
 }
 
-std::wstring environment_block(const std::pair<std::string, std::string>& variable) {
-  const std::wstring name = widen(variable.first);
-  std::wstring block;
+// Empty when nothing is added: the child then inherits our block as it is.
+std::wstring environment_block(const std::vector<std::pair<std::string, std::string>>& added) {
+  if (added.empty()) return {};
+  std::vector<std::wstring> entries;
   if (wchar_t* inherited = ::GetEnvironmentStringsW()) {
     for (const wchar_t* entry = inherited; *entry != L'\0'; entry += wcslen(entry) + 1) {
-      const std::wstring_view text(entry);
-      if (same_name(entry_name(text), name)) continue;
-      block.append(text);
-      block.push_back(L'\0');
+      entries.emplace_back(entry);
     }
     ::FreeEnvironmentStringsW(inherited);
   }
-  block += name + L"=" + widen(variable.second);
-  block.push_back(L'\0');
+  for (const auto& [name, value] : added) {
+    const std::wstring wide_name = widen(name);
+    std::erase_if(entries, [&](const std::wstring& entry) {
+      return same_name(entry_name(entry), wide_name);
+    });
+    entries.push_back(wide_name + L"=" + widen(value));
+  }
+  std::wstring block;
+  for (const std::wstring& entry : entries) {
+    block += entry;
+    block.push_back(L'\0');
+  }
   block.push_back(L'\0');
   return block;
 }
@@ -106,8 +121,7 @@ common::Result<PROCESS_INFORMATION> start(const ProcessRequest& request, HANDLE 
                                           HANDLE output, HANDLE error, DWORD extra_flags) {
   std::wstring command_line = widen(windows_command_line(request.program, request.arguments));
   const std::wstring application = widen(request.program);
-  std::wstring environment;
-  if (request.added_variable) environment = environment_block(*request.added_variable);
+  std::wstring environment = environment_block(request.added_variables);
 
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
@@ -126,6 +140,84 @@ common::Result<PROCESS_INFORMATION> start(const ProcessRequest& request, HANDLE 
   return process;
 }
 
+using Clock = std::chrono::steady_clock;
+
+enum class EndReason { kNone, kStop, kTimeLimit };
+
+// The longest one wait may last: until the time limit, and short enough to notice a stop.
+DWORD wait_milliseconds(bool stoppable, std::optional<Clock::time_point> time_limit) {
+  DWORD timeout = stoppable ? kStopPollMilliseconds : INFINITE;
+  if (time_limit) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*time_limit - Clock::now());
+    const auto capped = std::clamp<std::int64_t>(left.count(), 0, INFINITE - 1);
+    timeout = std::min(timeout, static_cast<DWORD>(capped));
+  }
+  return timeout;
+}
+
+// Returns as soon as the process has ended and both readers are done. The stop token is polled
+// rather than given a stop callback: with the MinGW runtime, removing a callback while another
+// thread runs it can miss its wake-up and hang. Ending the job closes every write end of the
+// pipes, which ends the reads.
+EndReason wait_for_run(HANDLE job, const std::array<HANDLE, 3>& waits, std::stop_token stop,
+                       std::optional<Clock::time_point> time_limit) {
+  const bool stoppable = stop.stop_possible();
+  EndReason reason = EndReason::kNone;
+  for (;;) {
+    const DWORD timeout =
+        reason == EndReason::kNone ? wait_milliseconds(stoppable, time_limit) : INFINITE;
+    if (::WaitForMultipleObjects(3, waits.data(), TRUE, timeout) != WAIT_TIMEOUT) return reason;
+    if (stop.stop_requested()) {
+      reason = EndReason::kStop;
+    } else if (time_limit && Clock::now() >= *time_limit) {
+      reason = EndReason::kTimeLimit;
+    } else {
+      continue;
+    }
+    ::TerminateJobObject(job, 1);
+  }
+}
+
+// The child and our copies of its ends of the pipes, which must go before reading, or the
+// reads would never see the end.
+struct StartedChild {
+  UniqueHandle process;
+  UniqueHandle job;
+  Pipe out;
+  Pipe err;
+};
+
+// In a job when it must be stoppable: suspended until it is in the job, so not even its first
+// child can escape.
+common::Result<StartedChild> start_child(const ProcessRequest& request, bool in_job) {
+  StartedChild child;
+  if (in_job) {
+    auto opened = open_kill_on_close_job();
+    if (!opened) return std::unexpected(opened.error());
+    child.job = std::move(*opened);
+  }
+  UniqueHandle input;
+  if (auto opened = open_null_input(input); !opened) return std::unexpected(opened.error());
+  if (auto opened = open_pipe(child.out); !opened) return std::unexpected(opened.error());
+  if (auto opened = open_pipe(child.err); !opened) return std::unexpected(opened.error());
+  auto started = start(request, input.get(), child.out.write_end.get(), child.err.write_end.get(),
+                       in_job ? CREATE_SUSPENDED : 0);
+  if (!started) return std::unexpected(started.error());
+  child.process = UniqueHandle(started->hProcess);
+  UniqueHandle thread(started->hThread);
+  child.out.write_end.reset();
+  child.err.write_end.reset();
+  if (in_job) {
+    if (!::AssignProcessToJobObject(child.job.get(), child.process.get())) {
+      const DWORD error = ::GetLastError();
+      ::TerminateProcess(child.process.get(), 1);
+      return std::unexpected(os_error(static_cast<int>(error)));
+    }
+    ::ResumeThread(thread.get());
+  }
+  return child;
+}
+
 }  // namespace
 
 common::Result<ProcessOutcome> run_process(const ProcessRequest& request, std::stop_token stop) {
@@ -134,75 +226,41 @@ common::Result<ProcessOutcome> run_process(const ProcessRequest& request, std::s
     outcome.cancelled = true;
     return outcome;
   }
-  const bool stoppable = stop.stop_possible();
-  UniqueHandle job;
-  if (stoppable) {
-    auto opened = open_kill_on_close_job();
-    if (!opened) return std::unexpected(opened.error());
-    job = std::move(*opened);
-  }
-  UniqueHandle input;
-  Pipe out;
-  Pipe err;
-  if (auto opened = open_null_input(input); !opened) return std::unexpected(opened.error());
-  if (auto opened = open_pipe(out); !opened) return std::unexpected(opened.error());
-  if (auto opened = open_pipe(err); !opened) return std::unexpected(opened.error());
-  // Suspended until it is in the job, so not even its first child can escape.
-  auto started = start(request, input.get(), out.write_end.get(), err.write_end.get(),
-                       stoppable ? CREATE_SUSPENDED : 0);
-  if (!started) return std::unexpected(started.error());
-  UniqueHandle process(started->hProcess);
-  UniqueHandle thread(started->hThread);
-  // Our copies of the child's ends must go, or the reads below would never see the end.
-  input.reset();
-  out.write_end.reset();
-  err.write_end.reset();
-  if (stoppable) {
-    if (!::AssignProcessToJobObject(job.get(), process.get())) {
-      const DWORD error = ::GetLastError();
-      ::TerminateProcess(process.get(), 1);
-      return std::unexpected(os_error(static_cast<int>(error)));
-    }
-    ::ResumeThread(thread.get());
-  }
+  std::optional<Clock::time_point> time_limit;
+  if (request.time_limit) time_limit = deadline_after(*request.time_limit);
+  auto child = start_child(request, stop.stop_possible() || time_limit.has_value());
+  if (!child) return std::unexpected(child.error());
+  const HANDLE process = child->process.get();
 
   // Both streams are read at once, each on its own thread: a child that fills one pipe while we
   // wait on the other would never finish.
   ProcessOutcome outcome;
-  StreamReader out_reader{out.read_end.get(), &outcome.standard_output};
-  StreamReader err_reader{err.read_end.get(), &outcome.standard_error};
+  StreamReader out_reader{child->out.read_end.get(), &outcome.standard_output};
+  StreamReader err_reader{child->err.read_end.get(), &outcome.standard_error};
   UniqueHandle out_thread(::CreateThread(nullptr, 0, read_stream, &out_reader, 0, nullptr));
   UniqueHandle err_thread(out_thread.valid()
                               ? ::CreateThread(nullptr, 0, read_stream, &err_reader, 0, nullptr)
                               : nullptr);
   if (!out_thread.valid() || !err_thread.valid()) {
     const DWORD error = ::GetLastError();
-    ::TerminateProcess(process.get(), 1);
+    ::TerminateProcess(process, 1);
+    if (child->job.valid()) ::TerminateJobObject(child->job.get(), 1);
     if (out_thread.valid()) ::WaitForSingleObject(out_thread.get(), INFINITE);
     return std::unexpected(os_error(static_cast<int>(error)));
   }
 
-  // The stop token is polled rather than given a stop callback: with the MinGW runtime, removing a
-  // callback while another thread runs it can miss its wake-up and hang. Ending the job closes
-  // every write end of the pipes, which ends the reads.
-  bool cancelled = false;
-  const HANDLE waits[] = {process.get(), out_thread.get(), err_thread.get()};
-  while (::WaitForMultipleObjects(3, waits, TRUE, kStopPollMilliseconds) == WAIT_TIMEOUT) {
-    if (!cancelled && stop.stop_requested()) {
-      cancelled = true;
-      ::TerminateJobObject(job.get(), 1);
-    }
-  }
+  const EndReason reason = wait_for_run(
+      child->job.get(), {process, out_thread.get(), err_thread.get()}, stop, time_limit);
   ::WaitForSingleObject(out_thread.get(), INFINITE);
   ::WaitForSingleObject(err_thread.get(), INFINITE);
-
-  ::WaitForSingleObject(process.get(), INFINITE);
+  ::WaitForSingleObject(process, INFINITE);
   DWORD code = 0;
-  if (!::GetExitCodeProcess(process.get(), &code)) {
+  if (!::GetExitCodeProcess(process, &code)) {
     return std::unexpected(os_error(static_cast<int>(::GetLastError())));
   }
   outcome.exit_code = static_cast<std::int32_t>(code);
-  outcome.cancelled = cancelled;
+  outcome.cancelled = reason == EndReason::kStop;
+  outcome.timed_out = reason == EndReason::kTimeLimit;
   return outcome;
 }
 

@@ -9,6 +9,6 @@ std::vector<std::string> default_shell_places() {
           "C:\\Git\\bin\\bash.exe"};
 }
 
-ProcessRequest shell_lookup_request() { return ProcessRequest{"where", {"bash"}, std::nullopt}; }
+ProcessRequest shell_lookup_request() { return ProcessRequest{"where", {"bash"}}; }
 
 }  // namespace platform

@@ -300,8 +300,8 @@ TEST_F(BatchDriverTest, SimulatesEveryVariantWithItsWeatherAndWrapper) {
             (std::vector<std::string>{
                 (workspace() / "src-tauri" / "resources" / "run.sh").string(),
                 (temp() / "ensemble_probe-1" / "temp_model.json").string(), weather, "batch_a", "--heat-balance"}));
-  EXPECT_EQ(requests[0].added_variable,
-            (std::pair<std::string, std::string>{"WORKSPACE", workspace().string()}));
+  EXPECT_EQ(requests[0].added_variables, (std::vector<std::pair<std::string, std::string>>{
+                                             {"WORKSPACE", workspace().string()}}));
   EXPECT_FALSE(files_.exists(temp() / "temp_model.json"));
   // The simulated variant is the written one: "model_wrappers" applied marks opaque elements.
   ASSERT_EQ(simulated_models_.size(), 1u);
@@ -351,8 +351,8 @@ TEST_F(BatchDriverTest, WorkspaceIsTwoNamedLevelsAboveTheBaseParameterDirectory)
     ASSERT_TRUE(result.outcome) << result.outcome.error().message;
     const auto requests = processes_.requests();
     ASSERT_FALSE(requests.empty());
-    EXPECT_EQ(requests.back().added_variable,
-              (std::pair<std::string, std::string>{"WORKSPACE", workspace().string()}));
+    EXPECT_EQ(requests.back().added_variables, (std::vector<std::pair<std::string, std::string>>{
+                                                   {"WORKSPACE", workspace().string()}}));
   }
 }
 

@@ -76,7 +76,7 @@ TEST(ShellDiscovery, EveryBranchOfTheSearch) {
           return platform::ProcessOutcome{status, resolve(row.lookup_output, dir.path()), ""};
         });
     const ShellSearch search{{resolve("@place 1", dir.path()), resolve("@place 2", dir.path())},
-                             platform::ProcessRequest{"which", {"bash"}, std::nullopt}};
+                             platform::ProcessRequest{"which", {"bash"}}};
     auto found = locate_git_bash(search, system_files(), processes);
     // The look-up, when made, is the search's own request, unchanged.
     const auto requests = processes.requests();

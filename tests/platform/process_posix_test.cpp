@@ -19,11 +19,13 @@ namespace {
 
 using test_support::is_running;
 
+using Variables = std::vector<std::pair<std::string, std::string>>;
+
 ProcessOutcome run_bash(const std::string& script, std::vector<std::string> extra = {},
-                        std::optional<std::pair<std::string, std::string>> variable = {}) {
+                        Variables variables = {}) {
   std::vector<std::string> arguments{"-c", script, "bash"};
   arguments.insert(arguments.end(), extra.begin(), extra.end());
-  auto outcome = run_process(ProcessRequest{"/bin/bash", arguments, variable});
+  auto outcome = run_process(ProcessRequest{"/bin/bash", arguments, variables});
   EXPECT_TRUE(outcome.has_value()) << outcome.error().message;
   return outcome.value_or(ProcessOutcome{});
 }
@@ -52,16 +54,30 @@ TEST(RunProcess, ReportsExitCodeAndNoneWhenKilledBySignal) {
   }
 }
 
-TEST(RunProcess, AddedVariableReplacesAnInheritedOneOfTheSameName) {
+TEST(RunProcess, AddedVariablesReplaceInheritedOnesOfTheSameName) {
   ::setenv("ENGINE_PROCESS_TEST_VAR", "inherited", 1);
-  ::setenv("ENGINE_PROCESS_TEST_KEPT", "kept", 1);
-  const ProcessOutcome outcome =
-      run_bash("env | grep '^ENGINE_PROCESS_TEST_' | sort", {},
-               std::pair{std::string("ENGINE_PROCESS_TEST_VAR"), std::string("added value")});
+  ::setenv("ENGINE_PROCESS_TEST_VARIANT", "kept", 1);
+  const struct {
+    Variables added;
+    const char* expected;
+  } kRows[] = {
+      {{}, "ENGINE_PROCESS_TEST_VAR=inherited\nENGINE_PROCESS_TEST_VARIANT=kept\n"},
+      // A name that begins another's replaces only its own.
+      {{{"ENGINE_PROCESS_TEST_VAR", "added value"}},
+       "ENGINE_PROCESS_TEST_VAR=added value\nENGINE_PROCESS_TEST_VARIANT=kept\n"},
+      {{{"ENGINE_PROCESS_TEST_NEW", "new"}, {"ENGINE_PROCESS_TEST_VARIANT", ""}},
+       "ENGINE_PROCESS_TEST_NEW=new\nENGINE_PROCESS_TEST_VAR=inherited\n"
+       "ENGINE_PROCESS_TEST_VARIANT=\n"},
+      {{{"ENGINE_PROCESS_TEST_NEW", "first"}, {"ENGINE_PROCESS_TEST_NEW", "second"}},
+       "ENGINE_PROCESS_TEST_NEW=second\nENGINE_PROCESS_TEST_VAR=inherited\n"
+       "ENGINE_PROCESS_TEST_VARIANT=kept\n"},
+  };
+  for (const auto& row : kRows) {
+    EXPECT_EQ(run_bash("env | grep '^ENGINE_PROCESS_TEST_' | sort", {}, row.added).standard_output,
+              row.expected);
+  }
   ::unsetenv("ENGINE_PROCESS_TEST_VAR");
-  ::unsetenv("ENGINE_PROCESS_TEST_KEPT");
-  EXPECT_EQ(outcome.standard_output,
-            "ENGINE_PROCESS_TEST_KEPT=kept\nENGINE_PROCESS_TEST_VAR=added value\n");
+  ::unsetenv("ENGINE_PROCESS_TEST_VARIANT");
 }
 
 TEST(RunProcess, StandardInputIsEmpty) {
@@ -85,7 +101,7 @@ TEST(RunProcess, LargeOutputOnBothStreamsDoesNotDeadlock) {
 }
 
 TEST(RunProcess, BareProgramNameIsFoundOnThePath) {
-  auto outcome = run_process(ProcessRequest{"bash", {"-c", "printf ok"}, std::nullopt});
+  auto outcome = run_process(ProcessRequest{"bash", {"-c", "printf ok"}});
   ASSERT_TRUE(outcome.has_value()) << outcome.error().message;
   EXPECT_EQ(outcome->standard_output, "ok");
 }
@@ -100,7 +116,7 @@ TEST(RunProcess, ProgramThatCannotStartGivesTheSystemErrorText) {
       {"/dev/null", "Permission denied (os error 13)"},
   };
   for (const auto& row : kRows) {
-    auto outcome = run_process(ProcessRequest{row.program, {}, std::nullopt});
+    auto outcome = run_process(ProcessRequest{row.program, {}});
     ASSERT_FALSE(outcome.has_value()) << row.program;
     EXPECT_EQ(outcome.error().message, row.expected) << row.program;
   }
@@ -118,62 +134,94 @@ std::vector<std::string> wait_for_pids(const std::filesystem::path& file, std::s
   return {};
 }
 
-// A stop ends the child and everything it started, even processes that ignore SIGTERM, and keeps
-// the output written so far.
-TEST(RunProcessWithStop, StopEndsTheWholeTreeAndKeepsEarlierOutput) {
+// A stop or the time limit ends the child and everything it started, even processes that ignore
+// SIGTERM or outlive the child, and keeps the output written so far.
+TEST(RunProcessWithStop, StopOrTimeLimitEndsTheWholeTreeAndKeepsEarlierOutput) {
+  constexpr const char* kWaiting =
+      "echo $$ >> \"$1\"; sleep 30 & echo $! >> \"$1\"; echo started; echo note >&2; wait";
+  constexpr const char* kIgnoringTerm =
+      "trap '' TERM; echo $$ >> \"$1\"; sleep 30 & echo $! >> \"$1\"; echo started; "
+      "echo note >&2; wait";
+  constexpr const char* kClosedEarly =
+      "exec >/dev/null 2>&1; echo $$ >> \"$1\"; sleep 30 & echo $! >> \"$1\"; wait";
+  // The shell is gone, but what it started still holds the streams: the run is not over.
+  constexpr const char* kShellEnded =
+      "echo $$ >> \"$1\"; sleep 30 & echo $! >> \"$1\"; echo started; echo note >&2; exit 0";
+  enum class Token { kNone, kNeverStopped, kStopped };
+  const std::optional<std::chrono::milliseconds> kNoLimit, kShort{300}, kLong{60000};
   const struct {
     const char* name;
     const char* script;
+    std::optional<std::chrono::milliseconds> limit;
+    Token token;
+    bool timed_out;
+    std::optional<std::int32_t> exit_code;
   } kRows[] = {
-      {"waiting shell", "echo $$ >> \"$1\"; sleep 30 & echo $! >> \"$1\"; echo started; wait"},
-      {"shell ignoring TERM",
-       "trap '' TERM; echo $$ >> \"$1\"; sleep 30 & echo $! >> \"$1\"; echo started; wait"},
-      {"streams closed early",
-       "exec >/dev/null 2>&1; echo $$ >> \"$1\"; sleep 30 & echo $! >> \"$1\"; wait"},
+      {"stopped shell", kWaiting, kNoLimit, Token::kStopped, false, {}},
+      {"stopped shell ignoring TERM", kIgnoringTerm, kNoLimit, Token::kStopped, false, {}},
+      {"stopped with streams closed early", kClosedEarly, kNoLimit, Token::kStopped, false, {}},
+      {"timed out", kWaiting, kShort, Token::kNone, true, {}},
+      {"timed out with streams closed early", kClosedEarly, kShort, Token::kNone, true, {}},
+      {"timed out after the shell ended", kShellEnded, kShort, Token::kNone, true, 0},
+      {"timed out before a stop", kWaiting, kShort, Token::kNeverStopped, true, {}},
+      {"stopped before the time limit", kWaiting, kLong, Token::kStopped, false, {}},
   };
   for (const auto& row : kRows) {
+    SCOPED_TRACE(row.name);
     test_support::TempDir dir;
     const auto pid_file = dir.path() / "pids";
     std::stop_source stop;
+    if (row.token == Token::kNone) stop = std::stop_source(std::nostopstate);
+    ProcessRequest request{"/bin/bash", {"-c", row.script, "bash", pid_file.string()}};
+    request.time_limit = row.limit;
     common::Result<ProcessOutcome> outcome;
-    std::jthread runner([&] {
-      outcome = run_process({"/bin/bash", {"-c", row.script, "bash", pid_file.string()}, {}},
-                            stop.get_token());
-    });
+    std::jthread runner([&] { outcome = run_process(request, stop.get_token()); });
     const auto pids = wait_for_pids(pid_file, 2);
-    ASSERT_EQ(pids.size(), 2u) << row.name;
-    stop.request_stop();
+    ASSERT_EQ(pids.size(), 2u);
+    if (row.token == Token::kStopped) stop.request_stop();
     runner.join();
-    ASSERT_TRUE(outcome.has_value()) << row.name;
-    EXPECT_TRUE(outcome->cancelled) << row.name;
-    EXPECT_EQ(outcome->exit_code, std::nullopt) << row.name;
-    const bool streams_open = std::string(row.name) != "streams closed early";
-    EXPECT_EQ(outcome->standard_output, streams_open ? "started\n" : "") << row.name;
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->cancelled, !row.timed_out);
+    EXPECT_EQ(outcome->timed_out, row.timed_out);
+    EXPECT_EQ(outcome->exit_code, row.exit_code);
+    const bool streams_open = row.script != kClosedEarly;
+    EXPECT_EQ(outcome->standard_output, streams_open ? "started\n" : "");
+    EXPECT_EQ(outcome->standard_error, streams_open ? "note\n" : "");
     for (const auto& pid : pids) {
       for (int tries = 0; tries < 500 && is_running(pid); ++tries) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       }
-      EXPECT_FALSE(is_running(pid)) << row.name << ": process " << pid << " outlived the stop";
+      EXPECT_FALSE(is_running(pid)) << "process " << pid << " outlived the run";
     }
   }
 }
 
-TEST(RunProcessWithStop, UnrequestedStopChangesNothingAndEarlierStopStartsNothing) {
+// A run that ends on its own is neither cancelled nor timed out, whether a stop or a time limit
+// could have ended it or not.
+TEST(RunProcessWithStop, RunEndingOnItsOwnIsReportedAsItEndedAndEarlierStopStartsNothing) {
   test_support::TempDir dir;
   const auto marker = dir.path() / "started";
-  const ProcessRequest request{"/bin/bash", {"-c", "touch \"$1\"; echo out; exit 4", "bash",
-                                             marker.string()}, {}};
+  const ProcessRequest plain{"/bin/bash",
+                             {"-c", "touch \"$1\"; echo out; exit 4", "bash", marker.string()}};
+  ProcessRequest limited = plain;
+  limited.time_limit = std::chrono::milliseconds(60000);
   std::stop_source unused;
-  auto finished = run_process(request, unused.get_token());
-  ASSERT_TRUE(finished.has_value());
-  EXPECT_EQ(finished->exit_code, 4);
-  EXPECT_EQ(finished->standard_output, "out\n");
-  EXPECT_FALSE(finished->cancelled);
-  std::filesystem::remove(marker);
+  for (const auto& [request, token] :
+       {std::pair{plain, unused.get_token()}, std::pair{limited, std::stop_token()},
+        std::pair{limited, unused.get_token()}}) {
+    auto finished = run_process(request, token);
+    ASSERT_TRUE(finished.has_value());
+    EXPECT_EQ(finished->exit_code, 4);
+    EXPECT_EQ(finished->standard_output, "out\n");
+    EXPECT_FALSE(finished->cancelled);
+    EXPECT_FALSE(finished->timed_out);
+    EXPECT_TRUE(std::filesystem::exists(marker));
+    std::filesystem::remove(marker);
+  }
 
   std::stop_source early;
   early.request_stop();
-  auto skipped = run_process(request, early.get_token());
+  auto skipped = run_process(limited, early.get_token());
   ASSERT_TRUE(skipped.has_value());
   EXPECT_TRUE(skipped->cancelled);
   EXPECT_EQ(skipped->exit_code, std::nullopt);

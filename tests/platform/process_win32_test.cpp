@@ -39,9 +39,9 @@ class Win32ProcessTest : public ::testing::Test {
   }
 
   platform::ProcessOutcome run(std::vector<std::string> arguments,
-                               std::optional<std::pair<std::string, std::string>> variable = {}) {
+                               std::vector<std::pair<std::string, std::string>> variables = {}) {
     auto outcome = platform::run_process(
-        {platform::path_text(fake_bash()), std::move(arguments), std::move(variable)});
+        {platform::path_text(fake_bash()), std::move(arguments), std::move(variables)});
     EXPECT_TRUE(outcome) << outcome.error().message;
     return outcome.value_or(platform::ProcessOutcome{});
   }
@@ -71,13 +71,13 @@ TEST_F(Win32ProcessTest, EveryArgumentArrivesUnchanged) {
 }
 
 TEST_F(Win32ProcessTest, AddsOrReplacesTheOneVariable) {
-  run({"x"}, std::pair<std::string, std::string>{"WORKSPACE", "C:\\my ws\\\xc3\xa9"});
+  run({"x"}, {{"WORKSPACE", "C:\\my ws\\\xc3\xa9"}});
   EXPECT_EQ(record(), "x\nWORKSPACE=C:\\my ws\\\xc3\xa9\n");
   SetEnvironmentVariableW(L"WORKSPACE", L"inherited");
   run({"x"});
   EXPECT_EQ(record(), "x\nWORKSPACE=inherited\n");
   // Windows variable names ignore case: the added one replaces the inherited one.
-  run({"x"}, std::pair<std::string, std::string>{"Workspace", "replaced"});
+  run({"x"}, {{"Workspace", "replaced"}});
   EXPECT_EQ(record(), "x\nWORKSPACE=replaced\n");
 }
 
@@ -119,7 +119,7 @@ TEST_F(Win32ProcessTest, StopEndsTheProcessTree) {
   std::stop_source stop;
   common::Result<platform::ProcessOutcome> outcome;
   std::jthread runner([&] {
-    outcome = platform::run_process({platform::path_text(fake_bash()), {"x"}, std::nullopt},
+    outcome = platform::run_process({platform::path_text(fake_bash()), {"x"}},
                                     stop.get_token());
   });
   const auto pids = wait_for_pids(pid_file, 2);
@@ -142,7 +142,7 @@ TEST_F(Win32ProcessTest, UnrequestedStopChangesNothingAndEarlierStopStartsNothin
   SetEnvironmentVariableW(L"FAKE_BASH_EXIT", L"4");
   std::stop_source unused;
   auto finished =
-      platform::run_process({platform::path_text(fake_bash()), {"ran"}, std::nullopt},
+      platform::run_process({platform::path_text(fake_bash()), {"ran"}},
                             unused.get_token());
   ASSERT_TRUE(finished);
   EXPECT_EQ(finished->exit_code, 4);
@@ -153,7 +153,7 @@ TEST_F(Win32ProcessTest, UnrequestedStopChangesNothingAndEarlierStopStartsNothin
   std::stop_source early;
   early.request_stop();
   auto skipped = platform::run_process(
-      {platform::path_text(fake_bash()), {"ran"}, std::nullopt}, early.get_token());
+      {platform::path_text(fake_bash()), {"ran"}}, early.get_token());
   ASSERT_TRUE(skipped);
   EXPECT_TRUE(skipped->cancelled);
   EXPECT_FALSE(std::filesystem::exists(record_));
@@ -161,7 +161,7 @@ TEST_F(Win32ProcessTest, UnrequestedStopChangesNothingAndEarlierStopStartsNothin
 
 TEST_F(Win32ProcessTest, MissingProgramIsTheSystemError) {
   const auto outcome =
-      platform::run_process({platform::path_text(dir_.path() / "absent.exe"), {}, std::nullopt});
+      platform::run_process({platform::path_text(dir_.path() / "absent.exe"), {}});
   ASSERT_FALSE(outcome);
   EXPECT_EQ(outcome.error(), platform::os_error(ERROR_FILE_NOT_FOUND));
 }

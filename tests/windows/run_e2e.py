@@ -642,6 +642,34 @@ def case_probe_jobs_runs_overlap_in_their_own_directories(t):
     remove("C:\\e2e")
 
 
+def case_probe_refuses_device_names(t):
+    """A name that becomes a file name but opens a device on Windows ends the batch with one line
+    naming it, before the combination writes anything."""
+    root = "C:\\ws"
+    rows = [
+        ('"aux": {"base_json": ["base"]}',
+         "group 'aux': the group name 'aux' is the device name AUX"),
+        ('"g": {"base_json": ["Nul"]}', "group 'g': the base model 'Nul' is the device name NUL"),
+        ('"g": {"base_json": ["base"], "weather_files": ["lpt9"]}',
+         "group 'g': the weather name 'lpt9' is the device name LPT9"),
+        ('"g": {"base_json": ["base"], "tariff": ["a", "con.v1"]}',
+         "group 'g': the \"tariff\" value 'con.v1' is the device name CON"),
+        ('"g": {"base_json": ["base"], "zone_allocations": {"z": {"lighting": ["COM1"]}}}',
+         "group 'g': the \"lighting\" allocation 'COM1' (zone 'z') is the device name COM1"),
+    ]
+    for group, reason in rows:
+        remove(root)
+        make_workspace(root)
+        write(root + "\\input\\configs\\run1.json", "{" + group + "}")
+        run = wine(t.probe, [root + "\\input\\configs\\run1.json", root + "\\out"])
+        expect_eq((run.code, run.err),
+                  (1, f"[ensemble_probe] Native batch failed: {reason} on Windows, which no file "
+                      "can have; rename it\n"), f"{group}: {run}")
+        expect_eq(sorted(p.name for p in unix_path(root + "\\out").iterdir()), ["logs"],
+                  f"{group}: only the batch's start is logged")
+    remove(root)
+
+
 PROBE_CASES = [
     case_probe_workspace_from_drive_letter_path,
     case_probe_workspace_from_relative_path,
@@ -655,6 +683,7 @@ PROBE_CASES = [
     case_probe_non_ascii_workspace,
     case_probe_concurrent_batches_simulate_their_own_models,
     case_probe_jobs_runs_overlap_in_their_own_directories,
+    case_probe_refuses_device_names,
 ]
 
 
