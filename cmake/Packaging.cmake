@@ -18,11 +18,12 @@ set(CPACK_PACKAGE_NAME ensemble-probe)
 set(CPACK_PACKAGE_VENDOR "ensemble_probe developers")
 set(CPACK_PACKAGE_CONTACT "ensemble_probe developers <ensemble-probe@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "Parametric building-energy studies: batch runner, fabric merge and batch monitor")
+    "Parametric building-energy studies: batch runner, fabric merge, batch monitor and study table")
 set(CPACK_PACKAGE_DESCRIPTION
     "ensemble_probe builds a variant of a dwelling model for every combination of a batch \
 configuration and runs an engine on each; envelope_splice merges one fabric parameter file \
-into a model; ensemble_watch follows a batch and writes an HTML report. The README and an \
+into a model; ensemble_watch follows a batch and writes an HTML report; ensemble_collect turns \
+a batch into one table with a main-effects report. The README and an \
 example workspace are in share/ensemble_probe.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CHECKSUM SHA256)

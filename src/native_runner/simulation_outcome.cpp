@@ -136,7 +136,11 @@ std::string render_outcome(const SimulationInputs& inputs, const SimulationRun& 
 common::Result<SimulationOutcome> parse_outcome(std::string_view text) {
   auto record = json_text::parse_json_object(text);
   if (!record) return std::unexpected(record.error());
-  if (auto format = check_format(*record); !format) return std::unexpected(format.error());
+  return read_outcome(*record);
+}
+
+common::Result<SimulationOutcome> read_outcome(const Json& record) {
+  if (auto format = check_format(record); !format) return std::unexpected(format.error());
   SimulationOutcome outcome;
   const std::pair<std::string_view, std::string*> texts[] = {
       {"config_name", &outcome.inputs.config_name},
@@ -148,11 +152,11 @@ common::Result<SimulationOutcome> parse_outcome(std::string_view text) {
       {"completed_at", &outcome.completed_at},
   };
   for (const auto& [name, target] : texts) {
-    auto value = text_member(*record, name);
+    auto value = text_member(record, name);
     if (!value) return std::unexpected(value.error());
     *target = std::move(*value);
   }
-  auto options = options_member(*record);
+  auto options = options_member(record);
   if (!options) return std::unexpected(options.error());
   outcome.inputs.engine_options = std::move(*options);
   for (const std::string_view name : {"duration_s", "attempts"}) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/error.h"
+#include "json/json.h"
 
 // The record a result directory keeps once the engine has succeeded on its variant. A later
 // run skips the combination only when the record describes exactly what it would simulate, so
@@ -64,6 +65,8 @@ struct SimulationOutcome {
 // of another format, or lacks a member or holds one of the wrong kind. "duration_s" and
 // "attempts" may be absent, but when present must be a number and a whole number.
 common::Result<SimulationOutcome> parse_outcome(std::string_view text);
+// The same for a record already parsed, for readers that want its other members too.
+common::Result<SimulationOutcome> read_outcome(const json_text::Json& record);
 
 // True only when `text` is a record of this format whose every input and whose fingerprint equal
 // those of `inputs`. Anything else (a truncated or foreign file, a record of a different run)

@@ -15,23 +15,8 @@ namespace {
 
 using test_support::error;
 using test_support::event;
-
-int count_of(const std::string& text, const std::string& piece) {
-  int count = 0;
-  for (auto at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++count;
-  return count;
-}
-
-// Pixels within a small distance of a colour (anti-aliased edges aside).
-long pixels_near(const test_support::Image& image, test_support::Rgb colour) {
-  long count = 0;
-  for (const auto& p : image.pixels) {
-    if (std::abs(p.r - colour.r) + std::abs(p.g - colour.g) + std::abs(p.b - colour.b) <= 12) {
-      ++count;
-    }
-  }
-  return count;
-}
+using test_support::count_of;
+using test_support::pixels_near;
 
 TEST(EnsembleWatchReport, ChromiumShowsTheColouredCellsTotalsHistogramAndErrors) {
   const char* browser = test_support::have_program("chromium") ? "chromium" : nullptr;

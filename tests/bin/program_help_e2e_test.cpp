@@ -11,6 +11,7 @@
 #include "common/option_table.h"
 #include "common/program_version.h"
 #include "native_runner/probe_arguments.h"
+#include "study_table/collect_options.h"
 #include "support/program_runner.h"
 
 namespace {
@@ -67,7 +68,14 @@ std::vector<Program> programs() {
                 {"out"}};
   read_with(watch, batch_watch::parse_watch_options);
   Program splice{"envelope_splice", ENVELOPE_SPLICE_BINARY, {}, "", {}, {}};
-  return {probe, watch, splice};
+  Program collect{"ensemble_collect",
+                  ENSEMBLE_COLLECT_BINARY,
+                  {"c.json"},
+                  "[ensemble_collect] missing <config_path> or <output_dir>\n",
+                  study_table::collect_option_rows(),
+                  {"c.json", "out"}};
+  read_with(collect, study_table::parse_collect_options);
+  return {probe, watch, splice, collect};
 }
 
 TEST(ProgramHelp, HelpIsTheUsageWithEveryOptionAndVersionNamesTheRelease) {

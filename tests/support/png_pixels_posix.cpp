@@ -74,4 +74,20 @@ std::optional<Image> read_png(const std::filesystem::path& path) {
   return image;
 }
 
+long pixels_near(const Image& image, Rgb colour) {
+  long count = 0;
+  for (const auto& p : image.pixels) {
+    if (std::abs(p.r - colour.r) + std::abs(p.g - colour.g) + std::abs(p.b - colour.b) <= 12) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+int count_of(const std::string& text, const std::string& piece) {
+  int count = 0;
+  for (auto at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++count;
+  return count;
+}
+
 }  // namespace test_support

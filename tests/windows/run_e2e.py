@@ -9,6 +9,7 @@ made. Prints one line per case and ends with "N passed, M failed"; the exit stat
 any case failed.
 """
 
+import hashlib
 import json
 import os
 import pathlib
@@ -128,6 +129,7 @@ class Pass:
         self.splice = self.build / "envelope_splice.exe"
         self.probe = self.build / "ensemble_probe.exe"
         self.watch = self.build / "ensemble_watch.exe"
+        self.collect = self.build / "ensemble_collect.exe"
         self.helpers = self.build / "tests" / "windows"
         self.passed = 0
         self.failed = []
@@ -855,13 +857,64 @@ WATCH_CASES = [
 ]
 
 
+# ---------------------------------------------------------------------------------------------
+# ensemble_collect
+
+def case_collect_tables_a_written_then_a_simulated_batch(t):
+    """The table of a JSON-only batch, then of the same batch simulated (the fake engine leaves no
+    outputs, so the metric is missing), replacing the first table; a bad metrics file keeps it."""
+    root = "C:\\ws \u00e9"
+    remove(root)
+    make_workspace(root)
+    remove_all_bash()
+    config, out = root + "\\input\\configs\\run1.json", root + "\\out"
+    table = out + "\\study_run1.csv"
+    run = wine(t.probe, [config, out])
+    expect_eq(run.code, 0, f"JSON-only batch, {run}")
+    run = wine(t.collect, [config, out])
+    expect_eq((run.code, run.err, run.out),
+              (0, "", f"[ensemble_collect] Wrote 1 rows (0 succeeded, 0 failed, 0 stale, 1 written, "
+                      f"0 not run) to {table}\n"), f"collect after JSON-only, {run}")
+    header = ("config,group,index,model_name,weather_file,status,duration_s,attempts,"
+              "variant_sha256")
+    sha = hashlib.sha256(VARIANT.encode()).hexdigest()
+    expect_eq(read(table), f"{header}\r\nrun1,g,0,g_0,site,written,,,{sha}\r\n", "first table")
+
+    place_bash(t, FIXED_BASH)
+    run = simulate(t, root, exit_code=0)
+    expect_eq(run.code, 0, f"simulation batch, {run}")
+    write(root + "\\metrics.json",
+          '{"metrics": [{"name": "peak", "file": "out/summary.json", "pointer": "/peak"}]}')
+    run = wine(t.collect, ["--metrics", root + "\\metrics.json", "--report",
+                           root + "\\report.html", config, out])
+    expect_eq((run.code, run.err), (0, ""), f"collect after simulation, {run}")
+    expect_in_order(run.out, [
+        "[ensemble_collect] Metric peak: no value in 1 of 1 succeeded rows (first: g_0: no file "
+        "matches \"out/summary.json\")\n",
+        f"[ensemble_collect] Wrote 1 rows (1 succeeded, 0 failed, 0 stale, 0 written, 0 not run) "
+        f"to {table}\n"], "collect after simulation")
+    second = read(table)
+    expect_true(",succeeded," in second and second.startswith(header + ",peak\r\n"), second)
+    expect_true('<svg class="effect"' not in read(root + "\\report.html"), "no parameter keys")
+    write(root + "\\metrics.json", '{"metrics": [{"name": "peak"}]}')
+    run = wine(t.collect, ["--metrics", root + "\\metrics.json", config, out])
+    expect_eq((run.code, read(table)), (1, second), f"bad metrics file keeps the table, {run}")
+    remove_all_bash()
+    remove(root)
+
+
+COLLECT_CASES = [
+    case_collect_tables_a_written_then_a_simulated_batch,
+]
+
+
 def main():
     build_dir, source_dir = sys.argv[1], sys.argv[2]
     t = Pass(build_dir, source_dir)
     # Wine's own "where" is a stub that finds nothing; ours searches PATH like Windows' does.
     shutil.copyfile(t.helpers / "fake_where.exe",
                     DRIVE_C / "windows" / "system32" / "where.exe")
-    cases = SPLICE_CASES + (PROBE_CASES + WATCH_CASES if probe_is_built(t) else [])
+    cases = SPLICE_CASES + (PROBE_CASES + WATCH_CASES + COLLECT_CASES if probe_is_built(t) else [])
     return 0 if t.run(cases) else 1
 
 
