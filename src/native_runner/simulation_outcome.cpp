@@ -160,7 +160,7 @@ common::Result<SimulationOutcome> read_outcome(const Json& record) {
   if (!options) return std::unexpected(options.error());
   outcome.inputs.engine_options = std::move(*options);
   for (const std::string_view name : {"duration_s", "attempts"}) {
-    if (auto read = read_optional(*record, name, outcome); !read) {
+    if (auto read = read_optional(record, name, outcome); !read) {
       return std::unexpected(read.error());
     }
   }

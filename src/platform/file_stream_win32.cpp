@@ -24,8 +24,7 @@ UniqueHandle open(const std::filesystem::path& path, DWORD access, DWORD disposi
 
 }  // namespace
 
-common::Result<void> read_file_in_pieces(const std::filesystem::path& path,
-                                         std::size_t piece_size,
+common::Result<void> read_file_in_pieces(const std::filesystem::path& path, std::size_t piece_size,
                                          const std::function<void(std::string_view)>& consume) {
   if (contains_nul(path)) return std::unexpected(nul_in_path_error());
   UniqueHandle handle = open(path, GENERIC_READ, OPEN_EXISTING);
@@ -39,63 +38,6 @@ common::Result<void> read_file_in_pieces(const std::filesystem::path& path,
     if (got == 0) return {};
     consume(std::string_view(buffer.data(), got));
   }
-}
-
-struct FileReplacement::State {
-  UniqueHandle handle;
-  std::filesystem::path temporary;
-  std::filesystem::path target;
-  bool committed = false;
-
-  ~State() {
-    handle.reset();
-    if (!committed) DeleteFileW(temporary.wstring().c_str());
-  }
-};
-
-FileReplacement::FileReplacement(std::unique_ptr<State> state) : state_(std::move(state)) {}
-FileReplacement::FileReplacement(FileReplacement&&) noexcept = default;
-FileReplacement& FileReplacement::operator=(FileReplacement&&) noexcept = default;
-FileReplacement::~FileReplacement() = default;
-
-common::Result<FileReplacement> FileReplacement::create(const std::filesystem::path& path) {
-  if (contains_nul(path)) return std::unexpected(nul_in_path_error());
-  static std::atomic<unsigned> counter{0};
-  const auto temporary =
-      path.parent_path() / (L"." + path.filename().wstring() + L"." +
-                            std::to_wstring(GetCurrentProcessId()) + L"-" +
-                            std::to_wstring(counter++) + L".tmp");
-  // Created exclusively: a file of that name that someone else made is neither written through
-  // nor deleted.
-  UniqueHandle handle = open(temporary, GENERIC_WRITE, CREATE_NEW);
-  if (!handle.valid()) return std::unexpected(last_error());
-  auto state = std::make_unique<State>();
-  state->handle = std::move(handle);
-  state->temporary = temporary;
-  state->target = path;
-  return FileReplacement(std::move(state));
-}
-
-common::Result<void> FileReplacement::write(std::string_view bytes) {
-  while (!bytes.empty()) {
-    const auto chunk = static_cast<DWORD>(std::min(bytes.size(), kMaxChunk));
-    DWORD written = 0;
-    if (!WriteFile(state_->handle.get(), bytes.data(), chunk, &written, nullptr)) {
-      return std::unexpected(last_error());
-    }
-    bytes.remove_prefix(written);
-  }
-  return {};
-}
-
-common::Result<void> FileReplacement::commit() {
-  state_->handle.reset();
-  if (!MoveFileExW(state_->temporary.wstring().c_str(), state_->target.wstring().c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return std::unexpected(last_error());
-  }
-  state_->committed = true;
-  return {};
 }
 
 }  // namespace platform

@@ -41,7 +41,7 @@ CsvWriter::CsvWriter(std::filesystem::path path, platform::FileReplacement file)
     : path_(std::move(path)), file_(std::move(file)) {}
 
 common::Result<CsvWriter> CsvWriter::create(const std::filesystem::path& path) {
-  auto file = platform::FileReplacement::create(path);
+  auto file = platform::FileReplacement::begin(path);
   if (!file) {
     return common::fail("Cannot write " + platform::path_text(path) + ": " + file.error().message);
   }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/error.h"
-#include "platform/file_stream.h"
+#include "platform/file_system.h"
 
 namespace study_table {
 

@@ -21,7 +21,7 @@ std::string_view text_member(const json_text::Json& record, std::string_view nam
 
 common::Result<FailedModels> FailedModels::read(const std::filesystem::path& output_dir) {
   FailedModels models;
-  for (const std::string& job_id : batch_watch::find_job_ids(output_dir)) {
+  for (const std::string& job_id : batch_watch::JobIdScanner().scan(output_dir)) {
     const auto log = output_dir / "logs" / "errors" /
                      platform::path_from_utf8("batch_errors_" + job_id + ".jsonl");
     if (!platform::exists(log)) continue;

@@ -1,8 +1,8 @@
 #include "study_table/run_outputs.h"
 
+#include <algorithm>
 #include <utility>
 
-#include "platform/file_stream.h"
 #include "platform/file_system.h"
 #include "study_table/summary_csv.h"
 
@@ -15,8 +15,17 @@ std::filesystem::path engine_outputs_dir(const std::filesystem::path& result_dir
 RunOutputs::RunOutputs(const native_runner::Files& files, std::filesystem::path outputs_dir)
     : files_(files), dir_(std::move(outputs_dir)) {}
 
+// Sorted, so "several files match" always names the same first one; a run that left nothing has
+// no folder at all.
+common::Result<std::vector<std::string>> RunOutputs::list_outputs() const {
+  if (!files_.exists(dir_)) return std::vector<std::string>{};
+  auto listed = files_.files_below(dir_);
+  if (listed) std::sort(listed->begin(), listed->end());
+  return listed;
+}
+
 common::Result<const std::string*> RunOutputs::text_of(const common::PathPattern& pattern) {
-  if (!listing_) listing_ = platform::list_files_below(dir_);
+  if (!listing_) listing_ = list_outputs();
   if (!*listing_) return common::fail("cannot list engine/outputs: " + listing_->error().message);
   const std::string* match = nullptr;
   std::size_t matches = 0;
@@ -35,7 +44,8 @@ common::Result<const std::string*> RunOutputs::text_of(const common::PathPattern
   if (found == texts_.end()) {
     found = texts_.emplace(*match, files_.read(dir_ / platform::path_from_utf8(*match))).first;
   }
-  if (!found->second) return common::fail("cannot read " + *match + ": " + found->second.error().message);
+  if (!found->second)
+    return common::fail("cannot read " + *match + ": " + found->second.error().message);
   return &*found->second;
 }
 

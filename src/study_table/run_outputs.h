@@ -23,6 +23,7 @@ class RunOutputs {
   common::Result<std::string> value_of(const Metric& metric);
 
  private:
+  common::Result<std::vector<std::string>> list_outputs() const;
   common::Result<const std::string*> text_of(const common::PathPattern& pattern);
 
   const native_runner::Files& files_;

@@ -32,7 +32,7 @@ void write_study(const test_support::TempDir& dir) {
     dir.write(result + "simulation_outcome.json",
               native_runner::render_outcome(
                   native_runner::describe_simulation("s", model, variant, "w.epw", "", {}),
-                  "2026-12-06T10:00:00Z"));
+                  {"2026-12-06T10:00:00Z"}));
     const int pump = i / 3, wall = i % 3;  // pump varies slowest: its key sorts first
     dir.write(result + "engine/outputs/run__summary.csv",
               "Totals\n,Total\nSpace heat demand," + std::to_string(1000 + 500 * wall + 10 * i) +

@@ -33,8 +33,10 @@ class StudyCollector : public ::testing::Test {
     if (recorded_variant.empty()) return;
     std::string record = native_runner::render_outcome(
         native_runner::describe_simulation("study", model, recorded_variant, "site.epw", "w", {}),
-        "2026-12-06T10:00:00Z");
-    record.insert(record.size() - 2, timing);
+        {"2026-12-06T10:00:00Z"});
+    // Records written before runs were timed end at "completed_at".
+    const std::size_t timed = record.find(",\n  \"duration_s\"");
+    record.replace(timed, record.size() - 2 - timed, timing);
     dir_.write(dir + std::string(native_runner::kOutcomeFileName), record);
   }
 
