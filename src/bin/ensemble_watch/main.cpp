@@ -12,6 +12,7 @@
 #include "batch_watch/html_report.h"
 #include "batch_watch/record_time.h"
 #include "batch_watch/live_view.h"
+#include "batch_watch/new_errors.h"
 #include "batch_watch/summary_json.h"
 #include "batch_watch/watch_options.h"
 #include "common/program_version.h"
@@ -111,8 +112,8 @@ class Printer {
       shown_lines_ = lines.size();
       return;
     }
-    for (; errors_shown_ < summary.errors.size(); ++errors_shown_) {
-      std::cout << batch_watch::render_error_line(summary.errors[errors_shown_]) << '\n';
+    for (const batch_watch::ErrorEntry* error : new_errors_.take(summary.errors)) {
+      std::cout << batch_watch::render_error_line(*error) << '\n';
     }
     const std::string line = batch_watch::render_status_line(summary);
     if (line != last_line_) std::cout << line << '\n';
@@ -128,7 +129,7 @@ class Printer {
   bool live_;
   bool colour_;
   std::size_t shown_lines_ = 0;
-  std::size_t errors_shown_ = 0;
+  batch_watch::NewErrors new_errors_;
   std::string last_line_;
 };
 
