@@ -16,7 +16,9 @@ namespace common {
 class BigCount {
  public:
   BigCount() = default;
-  explicit BigCount(std::uint64_t value);
+  // Implicit: every count a machine word holds is one, so the records that carry counts take
+  // either.
+  BigCount(std::uint64_t value);
 
   // The whole of `digits` as a number: ASCII digits only, leading zeros allowed, any length.
   // Nothing for an empty text or any other character.

@@ -22,6 +22,8 @@
 #include "native_runner/batch_records.h"
 #include "native_runner/batch_temp_directory.h"
 #include "native_runner/combination_output.h"
+#include "native_runner/combination_position.h"
+#include "native_runner/combination_walk.h"
 #include "native_runner/diagnostics.h"
 #include "native_runner/engine_outputs.h"
 #include "native_runner/engine_run.h"
@@ -62,8 +64,8 @@ struct BuildInFlight {
 // One engine run handed to a worker thread: everything it needs, owned.
 struct EngineJob {
   std::string model_name;
-  std::uint64_t index;
-  std::uint64_t total;
+  common::BigCount index;
+  common::BigCount total;
   std::string starting_line;
   json_text::Json model;
   std::string result_text;
@@ -167,20 +169,28 @@ class BatchRun {
   common::Result<void> run_group(const std::string& name, const Json& object) {
     auto group = read_group(name, object);
     if (!group) return std::unexpected(group.error());
-    const auto total = count_combinations(group->parameters);
-    if (!total) return std::unexpected(total.error());
-    if (auto written = records_.progress(name, 0, *total, 0.0, "Starting batch processing", out_);
+    auto selection = select_combinations(group->parameters, options_.sample);
+    if (!selection) return std::unexpected(selection.error());
+    const common::BigCount& total = selection->group_size;
+    if (selection->sampled) {
+      if (auto said = announce_sample(name, *selection); !said) return said;
+    }
+    if (auto written = records_.progress(name, 0, total, 0.0, "Starting batch processing", out_);
         !written) {
       return written;
     }
-    CombinationOdometer odometer(group->parameters);
+    CombinationWalk& walk = selection->walk;
     std::deque<BuildInFlight> building;
-    for (std::uint64_t i = 0; odometer.has_current(); ++i, odometer.advance()) {
+    for (; walk.has_current(); walk.advance()) {
       if (!in_this_shard()) continue;
       ++combinations_;  // this process's own, so a shard's summary speaks of its share
-      const double share = static_cast<double>(i + 1) / static_cast<double>(*total);
-      Combination combination{
-          *group, i, *total, model_name(name, i), share * 100.0, odometer.current()};
+      const common::BigCount& index = walk.index();
+      Combination combination{*group,
+                              index,
+                              total,
+                              model_name(name, index),
+                              percentage_of(index, total),
+                              walk.current()};
       if (pool_ && options_.json_only) {
         if (auto handed = build_on_worker(combination, building); !handed) {
           return abandon(handed);
@@ -197,7 +207,15 @@ class BatchRun {
     }
     // The group is complete once its last engine run is.
     if (auto finished = finish_runs(); !finished) return finished;
-    return records_.progress(name, *total, *total, 100.0, "Group processing completed", out_);
+    return records_.progress(name, total, total, 100.0, "Group processing completed", out_);
+  }
+
+  // Every shard says it: each runs its share of the one sample, whose size the watcher counts.
+  common::Result<void> announce_sample(const std::string& group, const GroupSelection& selection) {
+    const std::string message =
+        sample_message(selection.visited, selection.group_size, group, *options_.sample);
+    out_ << "[ensemble_probe] " << message << '\n';
+    return records_.event("GROUP_SAMPLE", message, LogPosition{group, 0, selection.visited});
   }
 
   // Counts every combination of the batch, in order, whether or not this process handles it.
@@ -245,7 +263,7 @@ class BatchRun {
 
   common::Result<void> run_combination(const Combination& c, CombinationOutput& output) {
     if (auto go_on = halted(); !go_on) return go_on;
-    if (auto written = output.record(progress_record(records_, c.name, c.index + 1, c.total,
+    if (auto written = output.record(progress_record(records_, c.name, c.next_index(), c.total,
                                                      c.percentage, "Processing model"));
         !written) {
       return written;
@@ -274,7 +292,7 @@ class BatchRun {
     if (!weather) return std::unexpected(weather.error());
     if (weather->kind == WeatherLookup::Kind::NotNamed) {
       out_ << "No weather file specified for " << c.name << ", skipping simulation\n";
-      Json details = {{"combination", c.index}, {"group_name", c.group.name}};
+      Json details = {{"combination", index_json(c.index)}, {"group_name", c.group.name}};
       return records_.error("WEATHER_FILE_NOT_FOUND",
                             "No weather file specified for this combination", c.position(),
                             std::move(details));

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/big_count.h"
 #include "common/error.h"
 #include "json/json.h"
 #include "native_runner/files.h"
@@ -14,8 +15,8 @@ namespace native_runner {
 // Which combination a log line is about; batch-wide lines leave it empty.
 struct LogPosition {
   std::string_view model_name;
-  std::uint64_t combination_index = 0;
-  std::uint64_t total_combinations = 0;
+  common::BigCount combination_index;
+  common::BigCount total_combinations;
 };
 
 // The two append-only logs of one batch under {output_dir}/logs. Each line is opened, appended

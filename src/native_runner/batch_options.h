@@ -5,6 +5,7 @@
 #include <stop_token>
 #include <string>
 
+#include "native_runner/combination_sample.h"
 #include "native_runner/engine_run_policy.h"
 #include "native_runner/shard.h"
 
@@ -23,6 +24,9 @@ struct BatchOptions {
   // Only this share of the combinations, each with the index, result directory and records it
   // has in the whole batch, so the shards' outputs together are the whole batch's.
   std::optional<Shard> shard{};
+  // In each group larger than the sample, only the sampled combinations, each with the index,
+  // result directory and records it has in the whole batch; a shard takes its share of them.
+  std::optional<SampleRequest> sample{};
   // A failed engine run ends only its combination; the failures are counted instead.
   bool keep_going = false;
   // In simulation mode, a combination whose result directory holds the outcome record of a

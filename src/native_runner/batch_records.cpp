@@ -18,8 +18,9 @@ void BatchRecords::open_logs(std::string config_name) {
   log_.emplace(files_, output_dir_, job_id_, std::move(config_name));
 }
 
-common::Result<void> BatchRecords::progress(const std::string& model, std::uint64_t current,
-                                            std::uint64_t total, double percentage,
+common::Result<void> BatchRecords::progress(const std::string& model,
+                                            const common::BigCount& current,
+                                            const common::BigCount& total, double percentage,
                                             std::string status, std::ostream& out) {
   const ProgressUpdate update{job_id_, current,           total,          percentage,
                               model,   std::move(status), utc_timestamp()};

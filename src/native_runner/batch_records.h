@@ -27,8 +27,8 @@ class BatchRecords {
   void open_logs(std::string config_name);
 
   // The progress snapshot, announced on `out` (see ProgressFiles::write).
-  common::Result<void> progress(const std::string& model, std::uint64_t current,
-                                std::uint64_t total, double percentage, std::string status,
+  common::Result<void> progress(const std::string& model, const common::BigCount& current,
+                                const common::BigCount& total, double percentage, std::string status,
                                 std::ostream& out);
   // The simulation snapshot of a run that starts, or of one that succeeded.
   common::Result<void> simulation_progress(const std::string& model, bool finished);

@@ -27,6 +27,8 @@ struct SampleRequest {
   std::uint64_t size = 1;  // N, at least 1
   std::uint64_t seed = 1;
   SampleMethod method = SampleMethod::Random;
+
+  friend bool operator==(const SampleRequest&, const SampleRequest&) = default;
 };
 
 // The combinations chosen from one group, in ascending index order, each with its digits (the

@@ -1,5 +1,8 @@
 #include "native_runner/combination_walk.h"
 
+#include <new>
+#include <stdexcept>
+#include <string>
 #include <utility>
 
 namespace native_runner {
@@ -45,8 +48,18 @@ common::Result<GroupSelection> select_combinations(const std::vector<ParameterLi
     const std::uint64_t count = *size.to_u64();
     return GroupSelection{std::move(size), count, false, CombinationWalk(lists)};
   }
-  return GroupSelection{std::move(size), request->size, true,
-                        CombinationWalk(lists, choose_sample(lengths, *request))};
+  // The sample is held whole (its rows sorted into index order), so a size beyond the memory
+  // of the machine ends here, not in an abort.
+  try {
+    CombinationSample sample = choose_sample(lengths, *request);
+    return GroupSelection{std::move(size), request->size, true,
+                          CombinationWalk(lists, std::move(sample))};
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  return common::fail("a " + std::string(sample_method_name(request->method)) + " sample of " +
+                      std::to_string(request->size) + " combinations of " + size.decimal() +
+                      " does not fit in memory (choose a smaller --sample)");
 }
 
 }  // namespace native_runner

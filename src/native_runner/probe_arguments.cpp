@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "common/whole_number.h"
+#include "native_runner/sample_options.h"
 
 namespace native_runner {
 namespace {
@@ -25,7 +26,14 @@ static_assert(kMaxJobs == 1024);
 struct ProbeSettings {
   ProbeArguments arguments = {};
   unsigned hardware_threads = 1;
+  SampleWords sample = {};
 };
+
+template <common::Result<void> (*Read)(SampleWords&, const OptionRow&, std::string_view)>
+common::Result<void> apply_sample_word(ProbeSettings& settings, const OptionRow& row,
+                                       std::string_view text) {
+  return Read(settings.sample, row, text);
+}
 
 common::Result<void> apply_simulation(ProbeSettings& settings, const OptionRow&, std::string_view) {
   settings.arguments.json_only = false;
@@ -113,7 +121,7 @@ common::Result<void> apply_keep_outputs(ProbeSettings& settings, const OptionRow
   return {};
 }
 
-constexpr std::array<common::Option<ProbeSettings>, 8> kOptions{{
+constexpr std::array<common::Option<ProbeSettings>, 11> kOptions{{
     {{kSimulationOption, OptionValue::kFlag, "", "Run full simulation (default: JSON-only mode)"},
      apply_simulation},
     {{"--jobs", OptionValue::kOne, "N",
@@ -143,6 +151,9 @@ constexpr std::array<common::Option<ProbeSettings>, 8> kOptions{{
     {{"--retries", OptionValue::kOne, "N",
       "start an engine run that failed again, up to N more times (default 0)", "a whole number"},
      apply_retries},
+    {kSampleRow, apply_sample_word<read_sample_size>},
+    {kSeedRow, apply_sample_word<read_seed>},
+    {kSampleMethodRow, apply_sample_word<read_sample_method>},
 }};
 
 // The historical usage shows only the first row.
@@ -196,6 +207,9 @@ common::Result<ProbeArguments> parse_probe_arguments(std::span<const std::string
   const bool options_given = std::ranges::any_of(
       scanned->given, [](const OptionRow* row) { return row->name != kSimulationOption; });
   if (!options_given) return historical(words);
+  auto sample = sample_request(settings.sample);
+  if (!sample) return common::fail("[ensemble_probe] " + sample.error().message + "\n");
+  settings.arguments.sample = *sample;
   if (scanned->operands.size() != 2) return std::unexpected(usage(words, true));
   settings.arguments.config_path = scanned->operands[0];
   settings.arguments.output_dir = scanned->operands[1];

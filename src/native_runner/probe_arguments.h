@@ -8,6 +8,7 @@
 
 #include "common/error.h"
 #include "common/option_table.h"
+#include "native_runner/combination_sample.h"
 #include "native_runner/engine_run_policy.h"
 #include "native_runner/shard.h"
 
@@ -28,6 +29,8 @@ struct ProbeArguments {
   bool resume = false;
   // --timeout, --retries and --keep-outputs: how every engine run goes.
   EngineRunPolicy engine_runs{};
+  // --sample, --seed and --sample-method: in each larger group, only the sampled combinations.
+  std::optional<SampleRequest> sample{};
   // "--help", "-h" or "--version" alone asks only for a description of the program.
   common::ProgramRequest request = common::ProgramRequest::kRun;
 

@@ -25,6 +25,12 @@ class RecordWriter {
     return *this;
   }
 
+  RecordWriter& unsigned_number(std::string_view key, const common::BigCount& value) {
+    begin_member(key);
+    out_ += value.decimal();
+    return *this;
+  }
+
   RecordWriter& real(std::string_view key, double value) {
     begin_member(key);
     json_text::append_json_float(out_, value);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/big_count.h"
 #include "json/json.h"
 
 // The four records the batch reports through. Members are rendered in declaration order (the
@@ -11,8 +12,9 @@ namespace native_runner {
 
 struct ProgressUpdate {
   std::string job_id;
-  std::uint64_t current_combination = 0;
-  std::uint64_t total_combinations = 0;
+  // Exact however large a sampled group is; written as the number's digits.
+  common::BigCount current_combination;
+  common::BigCount total_combinations;
   double percentage = 0.0;
   std::string current_model_name;
   std::string status_message;
@@ -39,8 +41,8 @@ struct StructuredError {
   std::string error_code;
   std::string error_message;
   std::string model_name;
-  std::uint64_t combination_index = 0;
-  std::uint64_t total_combinations = 0;
+  common::BigCount combination_index;
+  common::BigCount total_combinations;
   json_text::Json additional_data;
 };
 
@@ -51,8 +53,8 @@ struct ProcessingEvent {
   std::string event_type;
   std::string message;
   std::string model_name;
-  std::uint64_t combination_index = 0;
-  std::uint64_t total_combinations = 0;
+  common::BigCount combination_index;
+  common::BigCount total_combinations;
 };
 
 std::string to_pretty_json(const ProgressUpdate& record);

@@ -32,7 +32,7 @@ common::Result<Step> apply_parameters(const Combination& c, const VariantSources
       output.out() << "      ERROR: Parameter file not found at '" << file_text
                    << "'. Skipping this combination.\n";
       auto written =
-          output.record(progress_record(records, c.name, c.index + 1, c.total, c.percentage,
+          output.record(progress_record(records, c.name, c.next_index(), c.total, c.percentage,
                                         "Parameter file not found: " + file_text));
       if (!written) return std::unexpected(written.error());
       return Step::Skip;
@@ -88,7 +88,7 @@ common::Result<BuiltVariant> finish_and_write(const Combination& c, const Varian
 }  // namespace
 
 CombinationOutput::Record progress_record(BatchRecords& records, std::string model,
-                                          std::uint64_t current, std::uint64_t total,
+                                          common::BigCount current, common::BigCount total,
                                           double percentage, std::string status) {
   return [=, &records](std::ostream& out) {
     return records.progress(model, current, total, percentage, status, out);

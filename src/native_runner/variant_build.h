@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/big_count.h"
 #include "common/error.h"
 #include "json/json.h"
 #include "native_runner/batch_config.h"
@@ -23,13 +24,19 @@ namespace native_runner {
 // Where one combination stands; the numbers every record of it carries.
 struct Combination {
   const Group& group;
-  std::uint64_t index;
-  std::uint64_t total;
+  common::BigCount index;
+  common::BigCount total;
   std::string name;
   double percentage;
   std::vector<std::string_view> values;
 
   LogPosition position() const { return LogPosition{name, index, total}; }
+  // Its number counted from 1, as the progress snapshot gives it.
+  common::BigCount next_index() const {
+    common::BigCount next = index;
+    next.increment();
+    return next;
+  }
 };
 
 // A variant written into its result directory.
@@ -50,7 +57,7 @@ struct VariantSources {
 
 // Records kept in a CombinationOutput, to be written in their turn.
 CombinationOutput::Record progress_record(BatchRecords& records, std::string model,
-                                          std::uint64_t current, std::uint64_t total,
+                                          common::BigCount current, common::BigCount total,
                                           double percentage, std::string status);
 CombinationOutput::Record event_record(BatchRecords& records, std::string type, std::string message,
                                        const Combination& c);

@@ -23,7 +23,14 @@ common::Result<void> apply_file(CollectOptions& options, const OptionRow& row,
   return {};
 }
 
-constexpr std::array<common::Option<CollectOptions>, 3> kOptions{{
+template <common::Result<void> (*Read)(native_runner::SampleWords&, const OptionRow&,
+                                       std::string_view)>
+common::Result<void> apply_sample_word(CollectOptions& options, const OptionRow& row,
+                                       std::string_view text) {
+  return Read(options.sample_words, row, text);
+}
+
+constexpr std::array<common::Option<CollectOptions>, 6> kOptions{{
     {{"--metrics", OptionValue::kOne, "FILE",
       "read these metrics from every succeeded run (a JSON file)", "a file name"},
      apply_file<&CollectOptions::metrics>},
@@ -34,6 +41,9 @@ constexpr std::array<common::Option<CollectOptions>, 3> kOptions{{
       "also write a self-contained HTML report with main-effects charts to FILE.html",
       "a file name"},
      apply_file<&CollectOptions::report>},
+    {native_runner::kSampleRow, apply_sample_word<native_runner::read_sample_size>},
+    {native_runner::kSeedRow, apply_sample_word<native_runner::read_seed>},
+    {native_runner::kSampleMethodRow, apply_sample_word<native_runner::read_sample_method>},
 }};
 
 constexpr common::ScanRules kRules{.placement = common::OptionPlacement::kAnywhere,
@@ -60,6 +70,9 @@ common::Result<CollectOptions> parse_collect_options(const std::vector<std::stri
   if (!scanned) return std::unexpected(scanned.error());
   options.request = scanned->request;
   if (options.request != common::ProgramRequest::kRun) return options;
+  auto sample = native_runner::sample_request(options.sample_words);
+  if (!sample) return std::unexpected(sample.error());
+  options.sample = *sample;
   const auto& operands = scanned->operands;
   if (operands.size() < 2) return common::fail("missing <config_path> or <output_dir>");
   if (operands.size() > 2) return common::fail("unexpected argument: " + operands[2]);

@@ -56,7 +56,7 @@ class RowBuilder {
     if (!facts) return;
     built.status = decide_status(*facts, failed_.failed(built.model));
     auto& cells = built.cells;
-    cells.assign({plan_.config_name, group.name, std::to_string(row.index), built.model});
+    cells.assign({plan_.config_name, group.name, row.index.decimal(), built.model});
     cells.insert(cells.end(), row.values.begin(), row.values.end());
     cells.push_back(plan_.weather_names[row.group]);
     cells.emplace_back(status_name(built.status));
@@ -114,6 +114,7 @@ class Collector {
     for (;;) {
       std::size_t filled = 0;
       while (filled < kBlock && rows.next(rows_[filled])) ++filled;
+      if (rows.error()) return std::unexpected(*rows.error());
       if (filled == 0) return {};
       build_block(filled);
       for (std::size_t i = 0; i < filled; ++i) {
@@ -174,7 +175,7 @@ class Collector {
 
 common::Result<StudyTable> collect_study(const native_runner::Files& files,
                                          const CollectRequest& request) {
-  auto plan = read_study_plan(files, request.config_path);
+  auto plan = read_study_plan(files, request.config_path, request.sample);
   if (!plan) return std::unexpected(plan.error());
   if (!platform::exists(request.output_dir)) {
     return common::fail("No such output directory: " + platform::path_text(request.output_dir));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/error.h"
+#include "native_runner/combination_sample.h"
 #include "native_runner/files.h"
 #include "study_table/combination_status.h"
 #include "study_table/main_effects.h"
@@ -21,6 +22,8 @@ struct CollectRequest {
   std::optional<std::filesystem::path> table_path;  // {output_dir}/study_{config}.csv when empty
   std::vector<Metric> metrics;
   bool for_report = false;  // keep the main effects and the first rows
+  // The batch's --sample: the rows are then exactly the sampled combinations.
+  std::optional<native_runner::SampleRequest> sample;
 };
 
 // How many succeeded rows lack a metric, and why the first of them does.
@@ -48,7 +51,7 @@ struct StudyTable {
 inline constexpr std::size_t kReportRows = 2000;
 
 // Writes the table of the batch that `request.config_path` describes in `request.output_dir`:
-// one row per combination in batch order, streamed to a temporary file that replaces the table
+// one row per combination (or sampled combination) in batch order, streamed to a temporary file that replaces the table
 // only when whole. Fails, leaving any previous table as it was, for a configuration the batch
 // could not run, a missing output directory, an error log, variant file or outcome record that
 // cannot be read, or a table that cannot be written.

@@ -25,9 +25,11 @@ void map_keys(StudyPlan& plan) {
 
 }  // namespace
 
-common::Result<StudyPlan> read_study_plan(const native_runner::Files& files,
-                                          const std::filesystem::path& config_path) {
+common::Result<StudyPlan> read_study_plan(
+    const native_runner::Files& files, const std::filesystem::path& config_path,
+    const std::optional<native_runner::SampleRequest>& sample) {
   StudyPlan plan;
+  plan.sample = sample;
   auto name = native_runner::config_name_from_path(config_path);
   if (!name) return std::unexpected(name.error());
   plan.config_name = std::move(*name);
@@ -37,8 +39,11 @@ common::Result<StudyPlan> read_study_plan(const native_runner::Files& files,
   for (const auto& [group_name, object] : native_runner::group_members(*plan.config)) {
     auto group = native_runner::read_group(group_name, *object);
     if (!group) return std::unexpected(group.error());
-    if (auto counted = native_runner::count_combinations(group->parameters); !counted) {
-      return std::unexpected(counted.error());
+    // A sample may be taken from a group of any size; all of one must be counted in 64 bits.
+    if (!sample) {
+      if (auto counted = native_runner::count_combinations(group->parameters); !counted) {
+        return std::unexpected(counted.error());
+      }
     }
     const std::string* weather = json_text::find_first_string(*object, "weather_files");
     plan.weather_names.push_back(weather ? *weather : std::string());
@@ -52,9 +57,15 @@ StudyRows::StudyRows(const StudyPlan& plan) : plan_(plan) {}
 
 bool StudyRows::start_group(std::size_t group) {
   for (group_ = group; group_ < plan_.groups.size(); ++group_) {
-    odometer_ = std::make_unique<native_runner::CombinationOdometer>(plan_.groups[group_].parameters);
-    index_ = 0;
-    if (odometer_->has_current()) return true;
+    selection_.reset();
+    auto selection = native_runner::select_combinations(plan_.groups[group_].parameters,
+                                                        plan_.sample);
+    if (!selection) {
+      error_ = selection.error();
+      return false;
+    }
+    selection_.emplace(std::move(*selection));
+    if (selection_->walk.has_current()) return true;
   }
   return false;
 }
@@ -63,16 +74,15 @@ bool StudyRows::next(StudyRow& row) {
   if (!started_) {
     started_ = true;
     if (!start_group(0)) return false;
-  } else if (!odometer_ || !odometer_->has_current()) {
+  } else if (!selection_ || !selection_->walk.has_current()) {
     return false;
-  } else if (odometer_->advance()) {
-    ++index_;
-  } else if (!start_group(group_ + 1)) {
+  } else if (!selection_->walk.advance() && !start_group(group_ + 1)) {
     return false;
   }
-  const auto values = odometer_->current();
+  const native_runner::CombinationWalk& walk = selection_->walk;
+  const auto values = walk.current();
   row.group = group_;
-  row.index = index_;
+  row.index = walk.index();
   row.values.assign(plan_.keys.size(), std::string_view());
   const auto& lists = plan_.key_lists[group_];
   for (std::size_t key = 0; key < lists.size(); ++key) {

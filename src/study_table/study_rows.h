@@ -3,13 +3,16 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "common/error.h"
 #include "json/json.h"
+#include "common/big_count.h"
 #include "native_runner/batch_config.h"
+#include "native_runner/combination_walk.h"
 #include "native_runner/files.h"
 
 namespace study_table {
@@ -25,18 +28,21 @@ struct StudyPlan {
   // Per group, for each key, the position of its list in the group, or kNoList.
   std::vector<std::vector<std::size_t>> key_lists;
   static constexpr std::size_t kNoList = static_cast<std::size_t>(-1);
+  // The batch's sample, when it ran one: the rows are then the sampled combinations.
+  std::optional<native_runner::SampleRequest> sample;
 };
 
 // Reads and checks the configuration with the batch runner's own reader, so the rows are
-// exactly the batch's combinations. Fails as the batch would.
+// exactly the combinations a batch with the same sample visits. Fails as the batch would.
 common::Result<StudyPlan> read_study_plan(const native_runner::Files& files,
-                                          const std::filesystem::path& config_path);
+                                          const std::filesystem::path& config_path,
+                                          const std::optional<native_runner::SampleRequest>& sample);
 
 // One combination: its group, its index in the group, and its value of each parameter key of
 // the table (empty for a key its group does not have).
 struct StudyRow {
   std::size_t group = 0;  // position in StudyPlan::groups
-  std::uint64_t index = 0;
+  common::BigCount index;  // in the whole group, sampled or not
   std::vector<std::string_view> values;  // one per StudyPlan::keys
 };
 
@@ -46,16 +52,19 @@ class StudyRows {
  public:
   explicit StudyRows(const StudyPlan& plan);
 
-  // Moves to the next combination; false after the last.
+  // Moves to the next combination; false after the last, or when a group's sample cannot be
+  // chosen (see error()).
   bool next(StudyRow& row);
+  // Why the rows ended early: a sample too large for memory.
+  const std::optional<common::Error>& error() const { return error_; }
 
  private:
   bool start_group(std::size_t group);
 
   const StudyPlan& plan_;
   std::size_t group_ = 0;
-  std::uint64_t index_ = 0;
-  std::unique_ptr<native_runner::CombinationOdometer> odometer_;
+  std::optional<native_runner::GroupSelection> selection_;
+  std::optional<common::Error> error_;
   bool started_ = false;
 };
 

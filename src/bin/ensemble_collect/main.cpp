@@ -71,6 +71,7 @@ int collect(const study_table::CollectOptions& options) {
                                    : std::nullopt,
       .metrics = std::move(metrics),
       .for_report = options.report.has_value(),
+      .sample = options.sample,
   };
   auto table = study_table::collect_study(native_runner::system_files(), request);
   if (!table) return failure(table.error().message);

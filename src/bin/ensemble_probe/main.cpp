@@ -106,6 +106,7 @@ int main(int argc, char** argv) {
         .json_only = json_only,
         .jobs = arguments->jobs,
         .shard = arguments->shard,
+        .sample = arguments->sample,
         .keep_going = arguments->keep_going,
         .resume = arguments->resume,
         .engine_runs = arguments->engine_runs,
