@@ -109,6 +109,13 @@ TEST(EnsembleCollect, ABadMetricsFileWritesNothingAndKeepsTheOldTable) {
        "error 2)"},
       {{"--bogus"}, "[ensemble_collect] unknown option: --bogus"},
       {{"--output="}, "[ensemble_collect] --output needs a file name"},
+      {{"--sample", "0"},
+       "[ensemble_collect] Invalid value for --sample: '0' (expected a whole number of at least "
+       "1)"},
+      {{"--seed=2"}, "[ensemble_collect] Invalid value for --seed: '2' (expected only with "
+                     "--sample N)"},
+      {{"--sample=2", "--sample-method", "x"},
+       "[ensemble_collect] Invalid value for --sample-method: 'x' (expected random or balanced)"},
   };
   for (const auto& row : rows) {
     auto args = paths;

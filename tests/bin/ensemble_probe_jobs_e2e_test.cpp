@@ -217,6 +217,23 @@ TEST(EnsembleProbeJobs, BadValueIsNamedAndNothingIsCreated) {
        "[ensemble_probe] Invalid value for --retries: '-1' (expected a whole number)\n"},
       {{"--keep-outputs", ""},
        "[ensemble_probe] Invalid value for --keep-outputs: invalid file pattern '': it is empty\n"},
+      // And those of a sample.
+      {{"--sample", "0"},
+       "[ensemble_probe] Invalid value for --sample: '0' (expected a whole number of at least "
+       "1)\n"},
+      {{"--simulation", "--sample=x"},
+       "[ensemble_probe] Invalid value for --sample: 'x' (expected a whole number of at least "
+       "1)\n"},
+      {{"--sample", "3", "--seed", "-1"},
+       "[ensemble_probe] Invalid value for --seed: '-1' (expected a whole number)\n"},
+      {{"--sample", "3", "--sample-method", "latin"},
+       "[ensemble_probe] Invalid value for --sample-method: 'latin' (expected random or "
+       "balanced)\n"},
+      {{"--seed", "5"},
+       "[ensemble_probe] Invalid value for --seed: '5' (expected only with --sample N)\n"},
+      {{"--sample-method=balanced", "--simulation"},
+       "[ensemble_probe] Invalid value for --sample-method: 'balanced' (expected only with "
+       "--sample N)\n"},
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.err);
