@@ -52,7 +52,8 @@ struct GroupSelection {
 
 // Without a request, every combination of the group; fails, as count_combinations does, when
 // there are more than 64 bits can count. With one, the group's sample when it holds more than
-// `request->size` combinations, and every combination otherwise.
+// `request->size` combinations, and every combination otherwise; fails, saying so, when the
+// sample is too large for memory.
 common::Result<GroupSelection> select_combinations(const std::vector<ParameterList>& lists,
                                                    const std::optional<SampleRequest>& request);
 

@@ -44,7 +44,8 @@ inline constexpr unsigned kMaxJobs = 1024;
 // "--simulation" the historical rules hold unchanged: two or three arguments,
 // "--simulation" recognised only as the first of three, a third path ignored. When options before
 // the paths include any other ("--jobs N" or "--jobs=N", N a positive integer up to kMaxJobs or
-// "auto" for `hardware_threads`; "--shard K/N" or "--shard=K/N"), the options may come in any
+// "auto" for `hardware_threads`; "--shard K/N" or "--shard=K/N"; "--sample N" with "--seed S"
+// and "--sample-method M", the latter two refused without it), the options may come in any
 // order and exactly the two paths must follow. "--help", "-h" or "--version" as the only
 // argument (a usage error otherwise) sets `request`.
 //
