@@ -16,7 +16,8 @@ const std::string kUsage =
     "  --simulation: Run full simulation (default: JSON-only mode)\n";
 const std::string kJobsUsage =
     "Usage: probe [--simulation] [--jobs N] [--shard K/N] [--keep-going] [--resume] "
-    "[--keep-outputs PATTERN]... [--timeout SECONDS] [--retries N] <config_path> <output_dir>\n"
+    "[--keep-outputs PATTERN]... [--timeout SECONDS] [--retries N] [--sample N] [--seed S] "
+    "[--sample-method METHOD] <config_path> <output_dir>\n"
     "  --simulation: Run full simulation (default: JSON-only mode)\n"
     "  --jobs N: up to N engine runs (or variant builds) at once; N a positive integer up to "
     "1024, or auto for the number of hardware threads\n"
@@ -28,7 +29,12 @@ const std::string kJobsUsage =
     "stderr.txt\n"
     "  --timeout SECONDS: end an engine run still going after SECONDS (decimals allowed) and "
     "record it as failed\n"
-    "  --retries N: start an engine run that failed again, up to N more times (default 0)\n";
+    "  --retries N: start an engine run that failed again, up to N more times (default 0)\n"
+    "  --sample N: in a group of more than N combinations, only N of them, chosen from the seed "
+    "(each keeps its index, name and result directory)\n"
+    "  --seed S: with --sample: the seed the sample is chosen from (default 1)\n"
+    "  --sample-method METHOD: with --sample: random (default: every set of N equally likely) or "
+    "balanced (every value of every list about equally often)\n";
 const std::string kExpected = " (expected a positive integer up to 1024, or auto)\n";
 std::string bad_shard(const std::string& value) {
   return "[ensemble_probe] Invalid shard '" + value +
