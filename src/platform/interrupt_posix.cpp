@@ -10,6 +10,7 @@
 
 #include "platform/file_system.h"
 #include "platform/interrupt.h"
+#include "platform/stop_request.h"
 
 namespace platform {
 
@@ -61,7 +62,7 @@ struct InterruptWatch::State {
         char buffer[64];
         [[maybe_unused]] const ssize_t n = ::read(signal_read, buffer, sizeof buffer);
         interrupted = true;
-        stop.request_stop();
+        request_stop(stop);
       }
     }
   }

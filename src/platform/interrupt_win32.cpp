@@ -5,6 +5,7 @@
 
 #include "platform/file_system.h"
 #include "platform/interrupt.h"
+#include "platform/stop_request.h"
 #include "platform/win32_handle.h"
 
 namespace platform {
@@ -35,7 +36,7 @@ BOOL WINAPI on_console_event(DWORD event) {
     std::lock_guard lock(g_mutex);
     if (g_state == nullptr) return FALSE;
     g_state->interrupted = true;
-    g_state->stop.request_stop();
+    request_stop(g_state->stop);
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) return TRUE;
     ::DuplicateHandle(::GetCurrentProcess(), g_state->finished.get(), ::GetCurrentProcess(),
                       finished.out(), SYNCHRONIZE, FALSE, 0);

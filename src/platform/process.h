@@ -50,9 +50,10 @@ struct ProcessOutcome {
 // started: on POSIX the child leads its own process group, which gets SIGTERM and, after a short
 // grace period, SIGKILL; on Windows the child runs in a job object that is terminated. Whatever
 // the streams carried until then is still collected, the child is reaped, and the outcome says
-// why it ended. When stop was requested before the call, nothing is started. Without a time
-// limit and with a token that can never be stopped (the default), the child is started as a
-// plain child: no group, no job.
+// why it ended. When stop was requested before the call, nothing is started. A stop that is to
+// end a running child is requested through platform::request_stop (platform/stop_request.h),
+// which Windows needs to see it at once. Without a time limit and with a token that can never be
+// stopped (the default), the child is started as a plain child: no group, no job.
 common::Result<ProcessOutcome> run_process(const ProcessRequest& request,
                                            std::stop_token stop = {});
 

@@ -13,6 +13,7 @@
 #include "platform/process.h"
 #include "platform/time_limit.h"
 #include "platform/win32_handle.h"
+#include "platform/win32_stop_wake.h"
 #include "platform/win32_text.h"
 #include "platform/windows_command_line.h"
 
@@ -87,8 +88,6 @@ bool is_bare_name(std::string_view program) {
   return program.find_first_of("\\/:") == std::string_view::npos;
 }
 
-constexpr DWORD kStopPollMilliseconds = 50;
-
 struct StreamReader {
   HANDLE pipe;
   std::string* sink;
@@ -144,38 +143,39 @@ using Clock = std::chrono::steady_clock;
 
 enum class EndReason { kNone, kStop, kTimeLimit };
 
-// The longest one wait may last: until the time limit, and short enough to notice a stop.
-DWORD wait_milliseconds(bool stoppable, std::optional<Clock::time_point> time_limit) {
-  DWORD timeout = stoppable ? kStopPollMilliseconds : INFINITE;
-  if (time_limit) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*time_limit - Clock::now());
-    const auto capped = std::clamp<std::int64_t>(left.count(), 0, INFINITE - 1);
-    timeout = std::min(timeout, static_cast<DWORD>(capped));
-  }
-  return timeout;
+// Milliseconds until `when`, rounded up so that the wake-up is never early; INFINITE without one.
+DWORD milliseconds_until(std::optional<Clock::time_point> when) {
+  if (!when) return INFINITE;
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(*when - Clock::now());
+  return static_cast<DWORD>(std::clamp<std::int64_t>(left.count(), 0, INFINITE - 1));
 }
 
-// Returns as soon as the process has ended and both readers are done. The stop token is polled
-// rather than given a stop callback: with the MinGW runtime, removing a callback while another
-// thread runs it can miss its wake-up and hang. Ending the job closes every write end of the
-// pipes, which ends the reads.
-EndReason wait_for_run(HANDLE job, const std::array<HANDLE, 3>& waits, std::stop_token stop,
+// Returns as soon as the process has ended and both readers are done: each is waited for in
+// turn together with the stop event, so the wait ends the moment the last of them does, or a
+// stop arrives, or the time limit passes. Nothing wakes in between. Ending the job ends every
+// process in it, which closes every write end of the pipes and so ends the reads too.
+EndReason wait_for_run(HANDLE job, const std::array<HANDLE, 3>& ends, HANDLE stop_event,
                        std::optional<Clock::time_point> time_limit) {
-  const bool stoppable = stop.stop_possible();
   EndReason reason = EndReason::kNone;
-  for (;;) {
-    const DWORD timeout =
-        reason == EndReason::kNone ? wait_milliseconds(stoppable, time_limit) : INFINITE;
-    if (::WaitForMultipleObjects(3, waits.data(), TRUE, timeout) != WAIT_TIMEOUT) return reason;
-    if (stop.stop_requested()) {
-      reason = EndReason::kStop;
-    } else if (time_limit && Clock::now() >= *time_limit) {
-      reason = EndReason::kTimeLimit;
-    } else {
-      continue;
+  for (const HANDLE end : ends) {
+    for (;;) {
+      const std::array<HANDLE, 2> waits{end, stop_event};
+      const bool watching = reason == EndReason::kNone;
+      const DWORD count = watching && stop_event != nullptr ? 2 : 1;
+      const DWORD woke = ::WaitForMultipleObjects(
+          count, waits.data(), FALSE, watching ? milliseconds_until(time_limit) : INFINITE);
+      if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) break;
+      if (woke == WAIT_OBJECT_0 + 1) {
+        reason = EndReason::kStop;
+      } else if (time_limit && Clock::now() >= *time_limit) {
+        reason = EndReason::kTimeLimit;
+      } else {
+        continue;  // The limit was capped to what one wait can last.
+      }
+      ::TerminateJobObject(job, 1);
     }
-    ::TerminateJobObject(job, 1);
   }
+  return reason;
 }
 
 // The child and our copies of its ends of the pipes, which must go before reading, or the
@@ -228,7 +228,13 @@ common::Result<ProcessOutcome> run_process(const ProcessRequest& request, std::s
   }
   std::optional<Clock::time_point> time_limit;
   if (request.time_limit) time_limit = deadline_after(*request.time_limit);
-  auto child = start_child(request, stop.stop_possible() || time_limit.has_value());
+  std::optional<StopWake> stop_wake;
+  if (stop.stop_possible()) {
+    auto made = StopWake::make(stop);
+    if (!made) return std::unexpected(made.error());
+    stop_wake.emplace(std::move(*made));
+  }
+  auto child = start_child(request, stop_wake.has_value() || time_limit.has_value());
   if (!child) return std::unexpected(child.error());
   const HANDLE process = child->process.get();
 
@@ -249,8 +255,9 @@ common::Result<ProcessOutcome> run_process(const ProcessRequest& request, std::s
     return std::unexpected(os_error(static_cast<int>(error)));
   }
 
-  const EndReason reason = wait_for_run(
-      child->job.get(), {process, out_thread.get(), err_thread.get()}, stop, time_limit);
+  const EndReason reason =
+      wait_for_run(child->job.get(), {process, out_thread.get(), err_thread.get()},
+                   stop_wake ? stop_wake->event() : nullptr, time_limit);
   ::WaitForSingleObject(out_thread.get(), INFINITE);
   ::WaitForSingleObject(err_thread.get(), INFINITE);
   ::WaitForSingleObject(process, INFINITE);

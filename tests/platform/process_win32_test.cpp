@@ -3,12 +3,14 @@
 
 #include <chrono>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "platform/stop_request.h"
 #include "platform/win32_handle.h"
 #include "platform/win32_text.h"
 #include "support/temp_dir.h"
@@ -108,32 +110,54 @@ std::vector<DWORD> wait_for_pids(const std::filesystem::path& file, std::size_t 
   return {};
 }
 
-// A stop ends the engine and the process it started (which holds the output pipes open too),
-// keeps what was written before, and says it was cancelled.
-TEST_F(Win32ProcessTest, StopEndsTheProcessTree) {
+// A stop or the time limit ends the engine and the process it started (which holds the output
+// pipes open too) the moment it comes, keeps what was written before, and says why it ended.
+// Neither needs a timer: the run waits on the process, its readers and the stop event alone.
+TEST_F(Win32ProcessTest, StopAndTimeLimitEndTheProcessTree) {
+  struct Row {
+    const char* name;
+    std::optional<std::chrono::milliseconds> time_limit;
+    bool stop_after_start;
+    bool cancelled;
+    bool timed_out;
+  };
+  const std::vector<Row> rows = {
+      {"stop", std::nullopt, true, true, false},
+      {"time limit", std::chrono::milliseconds(1500), false, false, true},
+      {"stop before the time limit", std::chrono::milliseconds(60000), true, true, false},
+  };
   const auto pid_file = dir_.path() / "pids.txt";
   SetEnvironmentVariableW(L"FAKE_BASH_PID_FILE", pid_file.wstring().c_str());
   SetEnvironmentVariableW(L"FAKE_BASH_CHILD", L"1");
   SetEnvironmentVariableW(L"FAKE_BASH_SLEEP_MS", L"60000");
   SetEnvironmentVariableW(L"FAKE_BASH_STDOUT", L"before");
-  std::stop_source stop;
-  common::Result<platform::ProcessOutcome> outcome;
-  std::jthread runner([&] {
-    outcome = platform::run_process({platform::path_text(fake_bash()), {"x"}},
-                                    stop.get_token());
-  });
-  const auto pids = wait_for_pids(pid_file, 2);
-  ASSERT_EQ(pids.size(), 2u);
-  stop.request_stop();
-  runner.join();
-  ASSERT_TRUE(outcome) << outcome.error().message;
-  EXPECT_TRUE(outcome->cancelled);
-  // The engine and the process it started each wrote before the stop.
-  EXPECT_EQ(outcome->standard_output, "beforebefore");
-  for (const DWORD pid : pids) {
-    platform::UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
-    if (process.valid()) {
-      EXPECT_EQ(WaitForSingleObject(process.get(), 5000), WAIT_OBJECT_0) << pid;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::filesystem::remove(pid_file);
+    std::stop_source stop;
+    common::Result<platform::ProcessOutcome> outcome;
+    const auto started = std::chrono::steady_clock::now();
+    std::jthread runner([&] {
+      platform::ProcessRequest request{platform::path_text(fake_bash()), {"x"}};
+      request.time_limit = row.time_limit;
+      outcome = platform::run_process(request, stop.get_token());
+    });
+    const auto pids = wait_for_pids(pid_file, 2);
+    ASSERT_EQ(pids.size(), 2u);
+    if (row.stop_after_start) platform::request_stop(stop);
+    runner.join();
+    // Far sooner than the minute the engine and its child would sleep: the run ended them.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+    ASSERT_TRUE(outcome) << outcome.error().message;
+    EXPECT_EQ(outcome->cancelled, row.cancelled);
+    EXPECT_EQ(outcome->timed_out, row.timed_out);
+    // The engine and the process it started each wrote before they were ended.
+    EXPECT_EQ(outcome->standard_output, "beforebefore");
+    for (const DWORD pid : pids) {
+      platform::UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+      if (process.valid()) {
+        EXPECT_EQ(WaitForSingleObject(process.get(), 5000), WAIT_OBJECT_0) << pid;
+      }
     }
   }
 }
