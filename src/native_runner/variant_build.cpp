@@ -67,7 +67,7 @@ common::Result<BuiltVariant> finish_and_write(const Combination& c, const Varian
   }
   if (c.group.zone_allocations) {
     auto allocated =
-        apply_zone_allocations(variant, *c.group.zone_allocations, sources.base, sources.files);
+        apply_zone_allocations(variant, *c.group.zone_allocations, sources.base, sources.parsed);
     if (!allocated) return std::unexpected(allocated.error());
   }
   model_editing::finish_variant(variant, applied_keys);
