@@ -8,7 +8,7 @@ wall time of each, their ratio (medians) and each program's peak memory. With --
 compares the peak memory of a 1 000- and a 100 000-combination batch on the small model.
 
 Usage: run_batch_bench.py [--build-dir DIR] [--runs N] [--work-dir DIR] [--memory] [--no-speed]
-                          [--baseline OTHER_ENSEMBLE_PROBE ...]
+                          [--defer-cleanup] [--baseline OTHER_ENSEMBLE_PROBE ...]
 """
 import argparse
 import os
@@ -75,15 +75,22 @@ def speed(args, work):
     cpus = {name: [] for name in commands}
     peaks = {name: [] for name in commands}
     names = list(commands)
+    trash = os.path.join(work, "deferred")
     for run in range(args.runs):
         for name in names if run % 2 == 0 else reversed(names):
-            out = fresh(os.path.join(work, "out"))
+            out = os.path.join(work, "out")
+            if args.defer_cleanup and os.path.exists(out):
+                os.makedirs(trash, exist_ok=True)
+                os.rename(out, os.path.join(trash, f"{run}-{name}"))
+            out = fresh(out)
             subprocess.run(["sync"], check=False)
             wall, cpu, peak = run_measured(commands[name](out))
             walls[name].append(wall)
             cpus[name].append(cpu)
             peaks[name].append(peak)
-        fresh(os.path.join(work, "out"))
+        if not args.defer_cleanup:
+            fresh(os.path.join(work, "out"))
+    fresh(trash)
     print(f"Batch: {combinations} combinations, model "
           f"{os.path.getsize(os.path.join(work, 'ws/input/batch_parameters/base_json/model.json'))}"
           f" bytes, {args.runs} runs each, order alternated")
@@ -124,6 +131,11 @@ def main():
     parser.add_argument("--work-dir", default=None)
     parser.add_argument("--memory", action="store_true")
     parser.add_argument("--no-speed", action="store_true")
+    # ext4 passes over inodes freed in the last minute or so when it hands out new ones, so
+    # deleting the previous run's 1 000 files and folders just before a run adds a kernel cost
+    # per file created that grows with what was deleted.
+    parser.add_argument("--defer-cleanup", action="store_true",
+                        help="move each run's output aside and delete them all at the end")
     parser.add_argument("--baseline", action="append", default=[],
                         help="another ensemble_probe binary to time side by side (repeatable)")
     args = parser.parse_args()

@@ -28,6 +28,7 @@
 #include "native_runner/engine_outputs.h"
 #include "native_runner/engine_run.h"
 #include "native_runner/engine_runner.h"
+#include "native_runner/parsed_files.h"
 #include "native_runner/shard.h"
 #include "native_runner/simulation_outcome_file.h"
 #include "native_runner/utc_timestamp.h"
@@ -92,6 +93,7 @@ class BatchRun {
         console_(services.out),
         out_(parallel_ ? prepared_ : services.out),
         records_(services.files, options.output_dir, options.progress_dir, options.job_id),
+        parsed_files_(services.files),
         temp_directory_(services.files, services.engine.temp_directory) {
     if (options.jobs > 1) pool_.emplace(options.jobs);
   }
@@ -205,6 +207,7 @@ class BatchRun {
     while (!building.empty()) {
       if (auto settled = settle_oldest(building); !settled) return abandon(settled);
     }
+    parsed_files_.forget();
     // The group is complete once its last engine run is.
     if (auto finished = finish_runs(); !finished) return finished;
     return records_.progress(name, total, total, 100.0, "Group processing completed", out_);
@@ -273,7 +276,7 @@ class BatchRun {
         !logged) {
       return logged;
     }
-    const VariantSources sources{files_, base_, output_dir_, config_name_};
+    const VariantSources sources{files_, parsed_files_, base_, output_dir_, config_name_};
     auto built = build_variant(c, sources, records_, output);
     if (!built) return std::unexpected(built.error());
     if (!*built) return {};
@@ -511,6 +514,9 @@ class BatchRun {
   std::ostream& out_;  // where the main thread prints: the console, or prepared_
   std::mutex console_mutex_;
   BatchRecords records_;
+  // Kept for one group at a time: what the next group needs may differ, and memory stays that
+  // of one base model.
+  ParsedFiles parsed_files_;
   std::mutex failure_mutex_;
   std::optional<common::Error> first_failure_;
   // Created at the first simulation, removed with the run whichever way it ends.

@@ -10,6 +10,9 @@ namespace {
 class SystemFiles final : public Files {
  public:
   bool exists(const std::filesystem::path& path) const override { return platform::exists(path); }
+  std::optional<platform::FileStamp> stamp(const std::filesystem::path& path) const override {
+    return platform::file_stamp(path);
+  }
   common::Result<std::string> read(const std::filesystem::path& path) const override {
     return platform::read_file(path);
   }
@@ -53,6 +56,10 @@ class SystemFiles final : public Files {
 };
 
 }  // namespace
+
+std::optional<platform::FileStamp> Files::stamp(const std::filesystem::path&) const {
+  return std::nullopt;
+}
 
 const Files& system_files() {
   static const SystemFiles files;

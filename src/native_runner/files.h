@@ -1,12 +1,14 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "common/error.h"
 #include "json/json.h"
+#include "platform/file_system.h"
 
 namespace native_runner {
 
@@ -20,6 +22,10 @@ class Files {
 
   // True when something exists at `path`; false on any error.
   virtual bool exists(const std::filesystem::path& path) const = 0;
+  // What tells whether a file changed without reading it (see platform::FileStamp); none when
+  // there is no regular file at `path` or the store cannot tell, and then a reader that keeps
+  // parsed files reads it afresh. Stores that do not override this are always read afresh.
+  virtual std::optional<platform::FileStamp> stamp(const std::filesystem::path& path) const;
   // The whole file as bytes.
   virtual common::Result<std::string> read(const std::filesystem::path& path) const = 0;
   // Creates or truncates the file and writes in place, for files that watchers poll.

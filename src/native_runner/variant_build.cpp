@@ -28,7 +28,9 @@ common::Result<Step> apply_parameters(const Combination& c, const VariantSources
     const fs::path file = sources.base / platform::path_from_utf8(key) /
                           platform::path_from_utf8(std::string(c.values[k]) + ".json");
     const std::string file_text = platform::path_text(file);
-    if (!sources.files.exists(file)) {
+    const auto parameter = sources.parsed.find(file);
+    if (!parameter) return std::unexpected(parameter.error());
+    if (!*parameter) {
       output.out() << "      ERROR: Parameter file not found at '" << file_text
                    << "'. Skipping this combination.\n";
       auto written =
@@ -37,10 +39,9 @@ common::Result<Step> apply_parameters(const Combination& c, const VariantSources
       if (!written) return std::unexpected(written.error());
       return Step::Skip;
     }
-    const auto parameter = read_json(sources.files, file);
-    if (!parameter) return std::unexpected(parameter.error());
     applied_keys.push_back(key);
-    if (auto applied = model_editing::apply_system_parameter(variant, key, *parameter); !applied) {
+    if (auto applied = model_editing::apply_system_parameter(variant, key, ***parameter);
+        !applied) {
       const Json details = {{"param_key", key}, {"param_file", file_text}};
       const std::string message =
           "Failed to merge " + key + " parameter: " + applied.error().message;
@@ -66,7 +67,7 @@ common::Result<BuiltVariant> finish_and_write(const Combination& c, const Varian
   }
   if (c.group.zone_allocations) {
     auto allocated =
-        apply_zone_allocations(variant, *c.group.zone_allocations, sources.base, sources.files);
+        apply_zone_allocations(variant, *c.group.zone_allocations, sources.base, sources.parsed);
     if (!allocated) return std::unexpected(allocated.error());
   }
   model_editing::finish_variant(variant, applied_keys);
@@ -108,7 +109,9 @@ common::Result<std::optional<BuiltVariant>> build_variant(const Combination& c,
                                                           CombinationOutput& output) {
   const fs::path base_model =
       sources.base / "base_json" / platform::path_from_utf8(c.group.base_model_name + ".json");
-  if (!sources.files.exists(base_model)) {
+  const auto base = sources.parsed.find(base_model);
+  if (!base) return std::unexpected(base.error());
+  if (!*base) {
     output.out() << "  ERROR: Base model '" << c.group.base_model_name
                  << ".json' not found. Skipping group.\n";
     auto written = output.record(progress_record(records, c.group.name, 0, c.total, 0.0,
@@ -116,13 +119,12 @@ common::Result<std::optional<BuiltVariant>> build_variant(const Combination& c,
     if (!written) return std::unexpected(written.error());
     return std::nullopt;
   }
-  auto variant = read_json(sources.files, base_model);
-  if (!variant) return std::unexpected(variant.error());
+  Json variant = ***base;
   std::vector<std::string> applied_keys;
-  auto merged = apply_parameters(c, sources, records, *variant, applied_keys, output);
+  auto merged = apply_parameters(c, sources, records, variant, applied_keys, output);
   if (!merged) return std::unexpected(merged.error());
   if (*merged == Step::Skip) return std::nullopt;
-  auto built = finish_and_write(c, sources, std::move(*variant), applied_keys, output);
+  auto built = finish_and_write(c, sources, std::move(variant), applied_keys, output);
   if (!built) return std::unexpected(built.error());
   return std::move(*built);
 }

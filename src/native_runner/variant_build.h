@@ -15,6 +15,7 @@
 #include "native_runner/batch_records.h"
 #include "native_runner/combination_output.h"
 #include "native_runner/files.h"
+#include "native_runner/parsed_files.h"
 
 // The preparation of one combination's variant: the base model, its parameter files merged in,
 // the weather file announced, the zone allocations applied, the finishing rules, and the variant
@@ -50,6 +51,7 @@ struct BuiltVariant {
 // What a variant is built from and where it goes.
 struct VariantSources {
   const Files& files;
+  ParsedFiles& parsed;                      // the base models and parameter files, as parsed
   const std::filesystem::path& base;        // the parameter tree
   const std::filesystem::path& output_dir;  // holds the result directories
   std::string_view config_name;

@@ -5,6 +5,7 @@
 #include "common/error.h"
 #include "json/json.h"
 #include "native_runner/files.h"
+#include "native_runner/parsed_files.h"
 
 namespace native_runner {
 
@@ -16,5 +17,12 @@ common::Result<void> apply_zone_allocations(json_text::Json& variant,
                                             const json_text::Json& zone_allocations,
                                             const std::filesystem::path& base_params_dir,
                                             const Files& files);
+
+// The same, with each allocation file taken from `parsed`: every combination of a group reads
+// the same few files.
+common::Result<void> apply_zone_allocations(json_text::Json& variant,
+                                            const json_text::Json& zone_allocations,
+                                            const std::filesystem::path& base_params_dir,
+                                            ParsedFiles& parsed);
 
 }  // namespace native_runner

@@ -37,6 +37,22 @@ struct FileTail {
 common::Result<FileTail> read_file_from(const std::filesystem::path& path, std::uint64_t offset,
                                         std::size_t max_bytes = SIZE_MAX);
 
+// What a cheap look at a regular file tells about its contents without reading them: a file
+// whose stamp is unchanged is taken to hold the same bytes. The change time and the identity
+// (POSIX only; zero on Windows) also catch a rewrite that kept the size and put the old
+// modification time back, and a file replaced by a rename.
+struct FileStamp {
+  std::uint64_t size = 0;
+  std::int64_t modified_ns = 0;
+  std::int64_t changed_ns = 0;
+  FileIdentity identity;
+  bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the regular file that `path` leads to (links followed); none when there is
+// nothing there, it is not a regular file, or the system cannot say.
+std::optional<FileStamp> file_stamp(const std::filesystem::path& path);
+
 // Creates or truncates the file and writes `contents` in place. Watchers may read the file while
 // it is written (read, write and delete sharing on Windows).
 common::Result<void> write_file(const std::filesystem::path& path, std::string_view contents);

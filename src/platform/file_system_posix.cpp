@@ -119,6 +119,19 @@ common::Result<std::string> read_file(const std::filesystem::path& path) {
   return contents;
 }
 
+std::optional<FileStamp> file_stamp(const std::filesystem::path& path) {
+  if (contains_nul(path)) return std::nullopt;
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  const auto nanoseconds = [](const timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+  };
+  return FileStamp{static_cast<std::uint64_t>(std::max<off_t>(info.st_size, 0)),
+                   nanoseconds(info.st_mtim), nanoseconds(info.st_ctim),
+                   FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                                static_cast<std::uint64_t>(info.st_ino)}};
+}
+
 common::Result<FileTail> read_file_from(const std::filesystem::path& path, std::uint64_t offset,
                                         std::size_t max_bytes) {
   auto file = open_file(path, O_RDONLY);

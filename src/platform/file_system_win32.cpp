@@ -83,6 +83,28 @@ common::Result<std::string> read_file(const std::filesystem::path& path) {
   }
 }
 
+std::optional<FileStamp> file_stamp(const std::filesystem::path& path) {
+  if (contains_nul(path)) return std::nullopt;
+  WIN32_FILE_ATTRIBUTE_DATA info{};
+  if (!GetFileAttributesExW(path.wstring().c_str(), GetFileExInfoStandard, &info)) {
+    return std::nullopt;
+  }
+  if ((info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+    return std::nullopt;
+  }
+  // A link's own attributes describe the link; its target is what a read opens.
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return std::nullopt;
+  const auto ticks = [](const FILETIME& t) {
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) |
+                                     t.dwLowDateTime) *
+           100;
+  };
+  const std::uint64_t size =
+      (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  // The creation time changes when a rename puts another file in place.
+  return FileStamp{size, ticks(info.ftLastWriteTime), ticks(info.ftCreationTime), {}};
+}
+
 common::Result<FileTail> read_file_from(const std::filesystem::path& path, std::uint64_t offset,
                                         std::size_t max_bytes) {
   auto handle = open(path, GENERIC_READ, OPEN_EXISTING);

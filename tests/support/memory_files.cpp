@@ -1,5 +1,7 @@
 #include "support/memory_files.h"
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "support/os_errors.h"
@@ -36,6 +38,16 @@ bool MemoryFiles::exists(const std::filesystem::path& path) const {
   std::scoped_lock lock(mutex_);
   const std::string name = key(path);
   return files_.contains(name) || is_directory_locked(name);
+}
+
+std::optional<platform::FileStamp> MemoryFiles::stamp(const std::filesystem::path& path) const {
+  std::scoped_lock lock(mutex_);
+  const auto found = files_.find(key(path));
+  if (found == files_.end()) return std::nullopt;
+  return platform::FileStamp{found->second.size(),
+                             static_cast<std::int64_t>(std::hash<std::string>{}(found->second)),
+                             0,
+                             {}};
 }
 
 common::Result<std::string> MemoryFiles::read(const std::filesystem::path& path) const {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -19,6 +20,8 @@ namespace test_support {
 class MemoryFiles final : public native_runner::Files {
  public:
   bool exists(const std::filesystem::path& path) const override;
+  // The size and a hash of the bytes: any change of a file changes its stamp.
+  std::optional<platform::FileStamp> stamp(const std::filesystem::path& path) const override;
   common::Result<std::string> read(const std::filesystem::path& path) const override;
   common::Result<void> write(const std::filesystem::path& path,
                              std::string_view contents) const override;

@@ -1,0 +1,55 @@
+#include "native_runner/parsed_files.h"
+
+#include <utility>
+
+namespace native_runner {
+
+common::Result<std::optional<ParsedFiles::Document>> ParsedFiles::find(
+    const std::filesystem::path& path) {
+  const auto stamp = files_.stamp(path);
+  // Without a stamp the store decides, as it did before anything was kept.
+  if (!stamp && !files_.exists(path)) return std::nullopt;
+  if (stamp) {
+    if (Document document = kept(path, *stamp)) return document;
+  }
+  auto parsed = parse(path, stamp);
+  if (!parsed) return std::unexpected(parsed.error());
+  return std::move(*parsed);
+}
+
+common::Result<ParsedFiles::Document> ParsedFiles::read(const std::filesystem::path& path) {
+  const auto stamp = files_.stamp(path);
+  if (stamp) {
+    if (Document document = kept(path, *stamp)) return document;
+  }
+  return parse(path, stamp);
+}
+
+void ParsedFiles::forget() {
+  std::scoped_lock lock(mutex_);
+  entries_.clear();
+}
+
+ParsedFiles::Document ParsedFiles::kept(const std::filesystem::path& path,
+                                        const platform::FileStamp& stamp) {
+  std::scoped_lock lock(mutex_);
+  const auto found = entries_.find(path);
+  if (found == entries_.end() || found->second.stamp != stamp) return nullptr;
+  return found->second.document;
+}
+
+common::Result<ParsedFiles::Document> ParsedFiles::parse(
+    const std::filesystem::path& path, const std::optional<platform::FileStamp>& stamp) {
+  auto parsed = read_json(files_, path);
+  if (!parsed) return std::unexpected(parsed.error());
+  auto document = std::make_shared<const json_text::Json>(std::move(*parsed));
+  // Kept under the stamp seen before the read: a file edited in between has a newer stamp by
+  // the next look and is read again then.
+  if (stamp) {
+    std::scoped_lock lock(mutex_);
+    entries_.insert_or_assign(path, Entry{*stamp, document});
+  }
+  return document;
+}
+
+}  // namespace native_runner

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "common/error.h"
+#include "json/json.h"
+#include "native_runner/files.h"
+
+namespace native_runner {
+
+// JSON files that every combination of a group reads (its base model above all), parsed once
+// and handed out again while the file's stamp stays the same. A file edited while the batch
+// runs has a new stamp at its next use and is read again, so each combination sees the file
+// as it is when the combination starts, as if it had read it itself. Only what parsed is kept:
+// a missing or broken file is looked at afresh each time and fails the same way each time.
+// Shared by the worker threads.
+class ParsedFiles {
+ public:
+  using Document = std::shared_ptr<const json_text::Json>;
+
+  explicit ParsedFiles(const Files& files) : files_(files) {}
+
+  // Nothing when Files::exists says there is nothing at `path`; otherwise the document, or the
+  // error of read_json.
+  common::Result<std::optional<Document>> find(const std::filesystem::path& path);
+  // As read_json, for a file that is expected to be there.
+  common::Result<Document> read(const std::filesystem::path& path);
+
+  // Lets go of every document, e.g. once a group is done with its base model.
+  void forget();
+
+ private:
+  struct Entry {
+    platform::FileStamp stamp;
+    Document document;
+  };
+
+  // The kept document when `stamp` is still its file's.
+  Document kept(const std::filesystem::path& path, const platform::FileStamp& stamp);
+  common::Result<Document> parse(const std::filesystem::path& path,
+                                 const std::optional<platform::FileStamp>& stamp);
+
+  const Files& files_;
+  std::mutex mutex_;
+  std::map<std::filesystem::path, Entry> entries_;
+};
+
+}  // namespace native_runner
