@@ -83,9 +83,11 @@ std::string level_mark(const EffectLevel& level, double x, const Scale& scale, b
       fmt::arg("b", bottom), fmt::arg("l", x - cap), fmt::arg("r", x + cap), fmt::arg("m", mean),
       fmt::arg("radius", dense ? 3 : 5));
   if (!dense) {
+    // A mean at the top of the axis would put its number into the panel's title.
+    const double label = mean - 6 < kTop + 6 ? mean + 16 : mean - 6;
     svg += fmt::format("<text x=\"{:.1f}\" y=\"{:.1f}\">{}</text>"
                        "<text x=\"{:.1f}\" y=\"{}\" text-anchor=\"middle\">n={}</text>",
-                       x + 8, mean - 6, readable_number(level.mean()), x, kHeight - kBottom + 30,
+                       x + 8, label, readable_number(level.mean()), x, kHeight - kBottom + 30,
                        level.rows);
   }
   return svg + "</g>\n";

@@ -53,7 +53,7 @@ for exe in "$unix_top"/bin/*.exe; do
   check "$program.exe imports only system DLLs" system_dlls_only "$exe"
   check "$program.exe --version" version_is "$top\\bin\\$program.exe" "$program"
 done
-check "the .zip holds the three programs" test "$count" -ge 3
+check "the .zip holds the four programs" test "$count" -ge 4
 check "the .zip holds the README" test -f "$unix_top/share/ensemble_probe/README.md"
 
 example_batch() {
@@ -66,5 +66,11 @@ example_batch() {
 }
 check "the example batch (JSON-only) from the unpacked share folder" example_batch
 check "ensemble_watch.exe --once on it" run "$top\\bin\\ensemble_watch.exe" --once "C:\\release\\out"
+check "ensemble_collect.exe tables it" run "$top\\bin\\ensemble_collect.exe" \
+  --metrics "$top\\share\\ensemble_probe\\examples\\workspace\\metrics.json" \
+  "$top\\share\\ensemble_probe\\examples\\workspace\\input\\configs\\demo_batch.json" \
+  "C:\\release\\out"
+check "the table has a written row per combination" \
+  test "$(grep -c ',written,' "$release_dir/out/study_demo_batch.csv")" -eq 6
 rm -rf "$release_dir"
 finish
