@@ -320,7 +320,8 @@ TEST(EnsembleProbeSimulation, MissingEngineScriptEndsTheBatch) {
 }
 
 // The bundled stand-in engine checks its arguments and writes one summary per run beside its
-// model, named after the combination it was told, so each lands in its own result directory.
+// model, named after the combination it was told, so each lands in its own result directory;
+// its summary table's figures follow the fabric of the model it was handed.
 TEST(EnsembleProbeSimulation, BundledExampleWorkspaceRunsItsStandInEngine) {
   ProbeWorkspace ws;
   fs::copy(fs::path(EXAMPLES_DIR) / "workspace", ws.root() / "ws", fs::copy_options::recursive);
@@ -337,12 +338,20 @@ TEST(EnsembleProbeSimulation, BundledExampleWorkspaceRunsItsStandInEngine) {
     std::string model;
     int run;
     std::string options;
-  } kRows[] = {{"fabric_and_tariff_0", 1, "(none)"},
-               {"heat_pump_retrofit_0", 5, "(none)"},
-               {"heat_pump_retrofit_1", 6, "--heat-balance"}};
+    std::string heat_loss;
+    std::string demand;
+  } kRows[] = {{"fabric_and_tariff_0", 1, "(none)", "29.8", "1636"},
+               {"fabric_and_tariff_2", 3, "(none)", "16.9", "930"},
+               {"heat_pump_retrofit_0", 5, "(none)", "46.7", "2571"},
+               {"heat_pump_retrofit_1", 6, "--heat-balance", "46.7", "2571"}};
   for (const auto& row : kRows) {
     const std::string result = "out/result_demo_batch_" + row.model;
-    EXPECT_EQ(ws.tree(result + "/engine/outputs"), Tree{row.model + "__summary.txt"});
+    EXPECT_EQ(ws.tree(result + "/engine/outputs"),
+              (Tree{row.model + "__summary.csv", row.model + "__summary.txt"}));
+    EXPECT_EQ(ws.read(result + "/engine/outputs/" + row.model + "__summary.csv"),
+              "Fabric\r\n,Value,Unit\r\nHeat loss coefficient," + row.heat_loss +
+                  ",W/K\r\n\r\nEnergy Demand Summary\r\n,Total,Unit\r\nSpace heat demand," +
+                  row.demand + ",kWh\r\n");
     EXPECT_EQ(
         mask_batch_directory(ws.read(result + "/engine/outputs/" + row.model + "__summary.txt")),
         "stand-in engine run for " + row.model +
