@@ -55,7 +55,8 @@ class StudyCollector : public ::testing::Test {
                           .output_dir = dir_.path() / "out",
                           .table_path = std::nullopt,
                           .metrics = std::move(*metrics),
-                          .for_report = for_report});
+                          .for_report = for_report,
+                          .sample = std::nullopt});
   }
 
   test_support::TempDir dir_;
