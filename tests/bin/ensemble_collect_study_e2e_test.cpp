@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -140,16 +138,6 @@ std::string expected_table(const ProbeWorkspace& ws, const std::vector<Row>& row
   return table;
 }
 
-void write_engine(const ProbeWorkspace& ws) {
-  const char* const script = "ws/src-tauri/resources/run.sh";
-  std::ifstream engine(
-      fs::path(TEST_DATA_DIR).parent_path() / "support" / "study_engine_stand_in.sh",
-      std::ios::binary);
-  std::ostringstream text;
-  text << engine.rdbuf();
-  ws.file(script, text.str());
-  fs::permissions(ws.root() / script, fs::perms::owner_all, fs::perm_options::add);
-}
 
 TEST(EnsembleCollectStudy, TheTableOfRealBatchesHoldsEveryStatusAndMetric) {
   const std::string sim = "--simulation", keep = "--keep-going";
@@ -199,7 +187,7 @@ TEST(EnsembleCollectStudy, TheTableOfRealBatchesHoldsEveryStatusAndMetric) {
   for (const Scenario& scenario : kScenarios) {
     SCOPED_TRACE(scenario.name);
     ProbeWorkspace ws;
-    write_engine(ws);
+    ws.engine("study_engine_stand_in.sh");
     for (const auto& [path, text] : kParameters) ws.param(path, text);
     ws.file("metrics.json", kMetrics);
     for (const Step& step : scenario.steps) {

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -132,6 +134,16 @@ class ProbeWorkspace {
     dir_.write(relative, text);
   }
   std::string read(const std::string& relative) const { return dir_.read(relative); }
+  // Makes the stand-in engine `stand_in` of tests/support the workspace's engine script.
+  void engine(const std::string& stand_in) const {
+    std::ifstream source(fs::path(TEST_DATA_DIR).parent_path() / "support" / stand_in,
+                         std::ios::binary);
+    std::ostringstream text;
+    text << source.rdbuf();
+    const std::string script = "ws/src-tauri/resources/run.sh";
+    dir_.write(script, text.str());
+    fs::permissions(root() / script, fs::perms::owner_all, fs::perm_options::add);
+  }
   bool exists(const std::string& relative) const { return fs::exists(root() / relative); }
 
   // Every file and directory below `relative`, as sorted relative paths.

@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -22,7 +21,6 @@
 namespace probe_e2e {
 namespace {
 
-const char* const kEngineScript = "ws/src-tauri/resources/run.sh";
 const std::vector<std::string> kModels = {"g_0", "g_1", "g_2", "g_3"};
 // The models whose variant has the lighting efficacy 120: g_2 and g_3.
 const char* const kSecondLighting = "\"efficacy\": 120";
@@ -34,13 +32,7 @@ void write_batch(const ProbeWorkspace& ws) {
   ws.param("weather_files/site.epw", "weather");
   ws.config("sim.json", R"({"g": {"base_json": ["house"], "weather_files": ["site"],
     "lighting": ["l1", "l2"], "tariff": ["t1", "t2"]}})");
-  std::ifstream engine(
-      fs::path(TEST_DATA_DIR).parent_path() / "support" / "engine_outputs_stand_in.sh",
-      std::ios::binary);
-  std::ostringstream text;
-  text << engine.rdbuf();
-  ws.file(kEngineScript, text.str());
-  fs::permissions(ws.root() / kEngineScript, fs::perms::owner_all, fs::perm_options::add);
+  ws.engine("engine_outputs_stand_in.sh");
   fs::create_directories(ws.root() / "records");
 }
 

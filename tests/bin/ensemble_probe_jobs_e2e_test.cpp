@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <regex>
 #include <set>
@@ -24,7 +23,6 @@ namespace {
 
 using test_support::is_running;
 
-const char* const kEngineScript = "ws/src-tauri/resources/run.sh";
 const char* const kRecords = "records";
 const char* const kInterruptedLine =
     "[ensemble_probe] Interrupted: engine runs stopped, temporary files removed\n";
@@ -120,12 +118,7 @@ void write_sweep(const ProbeWorkspace& ws) {
   ws.param("weather_files/site.epw", "weather");
   ws.config("sweep.json", R"({"g": {"base_json": ["house"], "weather_files": ["site"],
     "tariff": ["t1", "t2"], "lighting": ["l1", "l2", "l3", "l4"]}})");
-  std::ifstream engine(fs::path(TEST_DATA_DIR).parent_path() / "support" / "stand_in_engine.sh",
-                       std::ios::binary);
-  std::ostringstream text;
-  text << engine.rdbuf();
-  ws.file(kEngineScript, text.str());
-  fs::permissions(ws.root() / kEngineScript, fs::perms::owner_all, fs::perm_options::add);
+  ws.engine("stand_in_engine.sh");
 }
 
 std::vector<std::string> engine_environment(const ProbeWorkspace& ws, const std::string& sleep) {

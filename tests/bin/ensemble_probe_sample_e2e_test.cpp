@@ -2,7 +2,6 @@
 // its shards; the study table and the watcher see exactly the sample.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -33,13 +32,7 @@ void write_study(const ProbeWorkspace& ws) {
     "g": {"base_json": ["house"], "weather_files": ["site"],
           "lighting": ["l1", "l2", "l3", "l4", "l5"], "tariff": ["t1", "t2", "t3"]},
     "small": {"base_json": ["house"], "weather_files": ["site"], "tariff": ["t1", "t2"]}})");
-  std::ifstream engine(fs::path(TEST_DATA_DIR).parent_path() / "support" / "stand_in_engine.sh",
-                       std::ios::binary);
-  std::ostringstream text;
-  text << engine.rdbuf();
-  ws.file("ws/src-tauri/resources/run.sh", text.str());
-  fs::permissions(ws.root() / "ws/src-tauri/resources/run.sh", fs::perms::owner_all,
-                  fs::perm_options::add);
+  ws.engine("stand_in_engine.sh");
 }
 
 // The model names of the result directories below `out` ("result_s_g_4" gives "g_4").

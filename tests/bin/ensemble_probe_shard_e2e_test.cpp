@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -38,13 +37,7 @@ void write_batch(const ProbeWorkspace& ws) {
           "lighting": ["l1", "l2", "e140", "e160", "e180"]},
     "b": {"base_json": ["house"], "weather_files": ["site"], "tariff": ["t1", "t3"],
           "lighting": ["l2", "l1"]}})");
-  std::ifstream engine(fs::path(TEST_DATA_DIR).parent_path() / "support" / "stand_in_engine.sh",
-                       std::ios::binary);
-  std::ostringstream text;
-  text << engine.rdbuf();
-  ws.file("ws/src-tauri/resources/run.sh", text.str());
-  fs::permissions(ws.root() / "ws/src-tauri/resources/run.sh", fs::perms::owner_all,
-                  fs::perm_options::add);
+  ws.engine("stand_in_engine.sh");
 }
 
 // Every variant file below `out`, and in simulation mode what each engine run kept, with its
