@@ -25,6 +25,24 @@ common::Result<ParsedFiles::Document> ParsedFiles::read(const std::filesystem::p
   return parse(path, stamp);
 }
 
+std::shared_ptr<const json_text::PrettyTexts> ParsedFiles::texts(const std::filesystem::path& path,
+                                                                 const Document& document) {
+  {
+    std::scoped_lock lock(mutex_);
+    const auto found = entries_.find(path);
+    if (found == entries_.end() || found->second.document != document) return nullptr;
+    if (found->second.texts) return found->second.texts;
+  }
+  // Made outside the lock: it is a whole pretty write, and other workers need the other files.
+  auto made = std::make_shared<const json_text::PrettyTexts>(document);
+  std::scoped_lock lock(mutex_);
+  const auto found = entries_.find(path);
+  if (found != entries_.end() && found->second.document == document && !found->second.texts) {
+    found->second.texts = made;
+  }
+  return made;
+}
+
 void ParsedFiles::forget() {
   std::scoped_lock lock(mutex_);
   entries_.clear();
@@ -47,7 +65,7 @@ common::Result<ParsedFiles::Document> ParsedFiles::parse(
   // the next look and is read again then.
   if (stamp) {
     std::scoped_lock lock(mutex_);
-    entries_.insert_or_assign(path, Entry{*stamp, document});
+    entries_.insert_or_assign(path, Entry{*stamp, document, nullptr});
   }
   return document;
 }

@@ -8,6 +8,7 @@
 
 #include "common/error.h"
 #include "json/json.h"
+#include "json/pretty_texts.h"
 #include "native_runner/files.h"
 
 namespace native_runner {
@@ -30,6 +31,11 @@ class ParsedFiles {
   // As read_json, for a file that is expected to be there.
   common::Result<Document> read(const std::filesystem::path& path);
 
+  // The pretty texts of the document kept for `path`, made at the first call; nothing when
+  // `document` is not (or no longer) the one kept, which is then written afresh.
+  std::shared_ptr<const json_text::PrettyTexts> texts(const std::filesystem::path& path,
+                                                      const Document& document);
+
   // Lets go of every document, e.g. once a group is done with its base model.
   void forget();
 
@@ -37,6 +43,7 @@ class ParsedFiles {
   struct Entry {
     platform::FileStamp stamp;
     Document document;
+    std::shared_ptr<const json_text::PrettyTexts> texts;
   };
 
   // The kept document when `stamp` is still its file's.

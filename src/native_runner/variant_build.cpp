@@ -59,6 +59,7 @@ common::Result<Step> apply_parameters(const Combination& c, const VariantSources
 common::Result<BuiltVariant> finish_and_write(const Combination& c, const VariantSources& sources,
                                               Json variant,
                                               const std::vector<std::string>& applied_keys,
+                                              const json_text::PrettyTexts* base_texts,
                                               CombinationOutput& output) {
   if (auto announced =
           announce_weather_file(*c.group.object, sources.base, sources.files, output.out());
@@ -79,7 +80,8 @@ common::Result<BuiltVariant> finish_and_write(const Combination& c, const Varian
   const fs::path file = result_dir / platform::path_from_utf8(variant_file_name(c.group.name));
   // Renamed into place: a rerun into the same output directory that fails while writing keeps
   // the earlier run's variant whole instead of leaving it cut short.
-  std::string text = json_text::to_pretty_json(variant);
+  std::string text =
+      base_texts ? base_texts->write(variant) : json_text::to_pretty_json(variant);
   if (auto written = sources.files.replace(file, text); !written) {
     return std::unexpected(written.error());
   }
@@ -119,12 +121,14 @@ common::Result<std::optional<BuiltVariant>> build_variant(const Combination& c,
     if (!written) return std::unexpected(written.error());
     return std::nullopt;
   }
+  const auto base_texts = sources.parsed.texts(base_model, **base);
   Json variant = ***base;
   std::vector<std::string> applied_keys;
   auto merged = apply_parameters(c, sources, records, variant, applied_keys, output);
   if (!merged) return std::unexpected(merged.error());
   if (*merged == Step::Skip) return std::nullopt;
-  auto built = finish_and_write(c, sources, std::move(variant), applied_keys, output);
+  auto built =
+      finish_and_write(c, sources, std::move(variant), applied_keys, base_texts.get(), output);
   if (!built) return std::unexpected(built.error());
   return std::move(*built);
 }
