@@ -1,43 +1,10 @@
 #include "json/pretty_texts.h"
 
-#include <bit>
-#include <cstdint>
-
+#include "json/json_identical.h"
 #include "json/json_writer.h"
 
 namespace json_text {
 namespace {
-
-// Equal in the sense of the text they are written as. The library's own == is looser: it has 1
-// equal to 1.0 and 0.0 to -0.0, which are written differently.
-bool identical(const Json& a, const Json& b) {
-  if (a.type() != b.type()) return false;
-  switch (a.type()) {
-    case Json::value_t::object: {
-      const auto& left = *a.get_ptr<const Json::object_t*>();
-      const auto& right = *b.get_ptr<const Json::object_t*>();
-      if (left.size() != right.size()) return false;
-      for (auto l = left.begin(), r = right.begin(); l != left.end(); ++l, ++r) {
-        if (l->first != r->first || !identical(l->second, r->second)) return false;
-      }
-      return true;
-    }
-    case Json::value_t::array: {
-      const auto& left = *a.get_ptr<const Json::array_t*>();
-      const auto& right = *b.get_ptr<const Json::array_t*>();
-      if (left.size() != right.size()) return false;
-      for (std::size_t i = 0; i < left.size(); ++i) {
-        if (!identical(left[i], right[i])) return false;
-      }
-      return true;
-    }
-    case Json::value_t::number_float:
-      return std::bit_cast<std::uint64_t>(*a.get_ptr<const Json::number_float_t*>()) ==
-             std::bit_cast<std::uint64_t>(*b.get_ptr<const Json::number_float_t*>());
-    default:
-      return a == b;
-  }
-}
 
 bool opens_up(const Json& node, int level, int depth) {
   return level < depth && node.is_object() && !node.empty();
@@ -86,8 +53,7 @@ std::string PrettyTexts::write(const Json& edited) const {
   return out;
 }
 
-void PrettyTexts::put(std::string& out, const Json& edited, const Json& original,
-                      int level) const {
+void PrettyTexts::put(std::string& out, const Json& edited, const Json& original, int level) const {
   if (opens_up(original, level, kDepth) && opens_up(edited, level, kDepth)) {
     const auto& members = *original.get_ptr<const Json::object_t*>();
     put_object(out, edited, level, [&](const std::string& name, const Json& member) {

@@ -276,7 +276,12 @@ class BatchRun {
         !logged) {
       return logged;
     }
-    const VariantSources sources{files_, parsed_files_, base_, output_dir_, config_name_};
+    const VariantSources sources{.files = files_,
+                                 .parsed = parsed_files_,
+                                 .base = base_,
+                                 .output_dir = output_dir_,
+                                 .config_name = config_name_,
+                                 .keeps_model = !options_.json_only};
     auto built = build_variant(c, sources, records_, output);
     if (!built) return std::unexpected(built.error());
     if (!*built) return {};

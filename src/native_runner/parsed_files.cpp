@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "json/json_identical.h"
+
 namespace native_runner {
 
 common::Result<std::optional<ParsedFiles::Document>> ParsedFiles::find(
@@ -43,6 +45,34 @@ std::shared_ptr<const json_text::PrettyTexts> ParsedFiles::texts(const std::file
   return made;
 }
 
+json_text::Json ParsedFiles::take_copy(const std::filesystem::path& path,
+                                       const Document& document) {
+  {
+    std::scoped_lock lock(mutex_);
+    const auto found = entries_.find(path);
+    if (found != entries_.end() && found->second.document == document &&
+        !found->second.spare_copies.empty()) {
+      json_text::Json copy = std::move(found->second.spare_copies.back());
+      found->second.spare_copies.pop_back();
+      return copy;
+    }
+  }
+  return *document;
+}
+
+void ParsedFiles::give_back(const std::filesystem::path& path, const Document& document,
+                            json_text::Json copy) {
+  // A worker has one copy out at a time; the bound keeps a batch of very many workers small.
+  constexpr std::size_t kMostSpares = 64;
+  json_text::restore(copy, *document);
+  std::scoped_lock lock(mutex_);
+  const auto found = entries_.find(path);
+  if (found != entries_.end() && found->second.document == document &&
+      found->second.spare_copies.size() < kMostSpares) {
+    found->second.spare_copies.push_back(std::move(copy));
+  }
+}
+
 void ParsedFiles::forget() {
   std::scoped_lock lock(mutex_);
   entries_.clear();
@@ -65,7 +95,7 @@ common::Result<ParsedFiles::Document> ParsedFiles::parse(
   // the next look and is read again then.
   if (stamp) {
     std::scoped_lock lock(mutex_);
-    entries_.insert_or_assign(path, Entry{*stamp, document, nullptr});
+    entries_.insert_or_assign(path, Entry{*stamp, document, nullptr, {}});
   }
   return document;
 }

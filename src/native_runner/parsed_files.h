@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "common/error.h"
 #include "json/json.h"
@@ -36,6 +37,14 @@ class ParsedFiles {
   std::shared_ptr<const json_text::PrettyTexts> texts(const std::filesystem::path& path,
                                                       const Document& document);
 
+  // A copy of the document kept for `path` to edit: a spare one handed back earlier when there
+  // is one, else a new copy. Copying a large base model for every combination, and freeing the
+  // copy after, costs far more than putting back the few places a combination changed.
+  json_text::Json take_copy(const std::filesystem::path& path, const Document& document);
+  // Takes an edited copy back: mended to be identical to `document` again, it is kept for the
+  // next take_copy while `document` is still the one kept for `path`.
+  void give_back(const std::filesystem::path& path, const Document& document, json_text::Json copy);
+
   // Lets go of every document, e.g. once a group is done with its base model.
   void forget();
 
@@ -44,6 +53,7 @@ class ParsedFiles {
     platform::FileStamp stamp;
     Document document;
     std::shared_ptr<const json_text::PrettyTexts> texts;
+    std::vector<json_text::Json> spare_copies;
   };
 
   // The kept document when `stamp` is still its file's.

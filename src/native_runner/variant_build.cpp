@@ -80,8 +80,7 @@ common::Result<BuiltVariant> finish_and_write(const Combination& c, const Varian
   const fs::path file = result_dir / platform::path_from_utf8(variant_file_name(c.group.name));
   // Renamed into place: a rerun into the same output directory that fails while writing keeps
   // the earlier run's variant whole instead of leaving it cut short.
-  std::string text =
-      base_texts ? base_texts->write(variant) : json_text::to_pretty_json(variant);
+  std::string text = base_texts ? base_texts->write(variant) : json_text::to_pretty_json(variant);
   if (auto written = sources.files.replace(file, text); !written) {
     return std::unexpected(written.error());
   }
@@ -122,7 +121,7 @@ common::Result<std::optional<BuiltVariant>> build_variant(const Combination& c,
     return std::nullopt;
   }
   const auto base_texts = sources.parsed.texts(base_model, **base);
-  Json variant = ***base;
+  Json variant = sources.parsed.take_copy(base_model, **base);
   std::vector<std::string> applied_keys;
   auto merged = apply_parameters(c, sources, records, variant, applied_keys, output);
   if (!merged) return std::unexpected(merged.error());
@@ -130,6 +129,7 @@ common::Result<std::optional<BuiltVariant>> build_variant(const Combination& c,
   auto built =
       finish_and_write(c, sources, std::move(variant), applied_keys, base_texts.get(), output);
   if (!built) return std::unexpected(built.error());
+  if (!sources.keeps_model) sources.parsed.give_back(base_model, **base, std::move(built->model));
   return std::move(*built);
 }
 

@@ -55,6 +55,7 @@ struct VariantSources {
   const std::filesystem::path& base;        // the parameter tree
   const std::filesystem::path& output_dir;  // holds the result directories
   std::string_view config_name;
+  bool keeps_model = true;  // false: BuiltVariant::model is left empty (nothing simulates it)
 };
 
 // Records kept in a CombinationOutput, to be written in their turn.
