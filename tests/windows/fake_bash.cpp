@@ -13,7 +13,8 @@
 //   FAKE_BASH_STDOUT      text written to standard output
 //   FAKE_BASH_STDERR      text written to standard error
 //   FAKE_BASH_EXIT        exit code (decimal, may be negative); 0 when unset
-//   FAKE_BASH_PID_FILE    file that receives this process's id, one line per process
+//   FAKE_BASH_PID_FILE    file that receives this process's id, one line per process, once it
+//                         has written its streams: a test that ends it then has its output
 //   FAKE_BASH_CHILD       when set, starts one more copy of itself (without this variable) that
 //                         stands for a process the engine started
 //   FAKE_BASH_OUTPUT      text written to out\deep\summary.txt beside the model file (argument
@@ -125,9 +126,6 @@ void write_stream(DWORD which, const std::wstring& text) {
 
 int wmain(int argc, wchar_t** argv) {
   std::wstring value;
-  if (variable(L"FAKE_BASH_PID_FILE", value)) {
-    append_line(value, std::to_string(GetCurrentProcessId()));
-  }
   if (variable(L"FAKE_BASH_CHILD", value)) start_copy_of_self();
   if (variable(L"FAKE_BASH_RECORD", value)) {
     std::string record;
@@ -147,6 +145,9 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (variable(L"FAKE_BASH_STDOUT", value)) write_stream(STD_OUTPUT_HANDLE, value);
   if (variable(L"FAKE_BASH_STDERR", value)) write_stream(STD_ERROR_HANDLE, value);
+  if (variable(L"FAKE_BASH_PID_FILE", value)) {
+    append_line(value, std::to_string(GetCurrentProcessId()));
+  }
   if (variable(L"FAKE_BASH_SLEEP_MS", value)) Sleep(std::wcstoul(value.c_str(), nullptr, 10));
   if (!variable(L"FAKE_BASH_EXIT", value)) return 0;
   // Accepts 4294967295 as well as -1: both are the same 32-bit exit status.
