@@ -34,10 +34,34 @@ shift 3
 
 [ -n "${WORKSPACE:-}" ] || fail "WORKSPACE is not set"
 [ -f "$model_file" ] || fail "model file not found: $model_file"
-# Some systems have a python3 that only points at an installer, hence the trial run.
+# Some systems have a python3 that only points at an installer, hence the trial run. The one
+# reading of the model checks that it is JSON and works out the figures of the summary table,
+# written once every check has passed; without python3 the table shows them as missing.
+table=
 if python3 -c pass >/dev/null 2>&1; then
-  python3 -c 'import json, sys; json.load(open(sys.argv[1], encoding="utf-8"))' "$model_file" \
-    || fail "model file is not valid JSON: $model_file"
+  table=$(python3 - "$model_file" <<'PY'
+import json, sys
+try:
+    model = json.load(open(sys.argv[1], encoding="utf-8"))
+except ValueError:
+    sys.exit(1)
+
+def members(value, name):
+    inner = value.get(name) if isinstance(value, dict) else None
+    return inner.values() if isinstance(inner, dict) else []
+
+def number(value):
+    return value if isinstance(value, (int, float)) and not isinstance(value, bool) else 0
+
+loss = sum(number(element.get("area", 0)) * number(element.get("u_value", 0))
+           for zone in members(model, "Zone")
+           for element in members(zone, "BuildingElement") if isinstance(element, dict))
+sys.stdout.buffer.write(("Fabric\r\n,Value,Unit\r\n"
+                         f"Heat loss coefficient,{loss:.1f},W/K\r\n\r\n"
+                         "Energy Demand Summary\r\n,Total,Unit\r\n"
+                         f"Space heat demand,{loss * 55:.0f},kWh\r\n").encode())
+PY
+  ) || fail "model file is not valid JSON: $model_file"
 else
   [ -s "$model_file" ] || fail "model file is empty: $model_file"
 fi
@@ -61,20 +85,9 @@ summary="$(dirname "$model_file")/${model_name}__summary.txt"
   echo "result dir:   ${ENSEMBLE_RESULT_DIR:-(not given)}"
 } >"$summary" || fail "cannot write $summary"
 
-# Needs python3 to read the model; without it the table shows these metrics as missing.
-if python3 -c pass >/dev/null 2>&1; then
-  python3 - "$model_file" "$(dirname "$model_file")/${model_name}__summary.csv" <<'PY' ||
-import json, sys
-model = json.load(open(sys.argv[1], encoding="utf-8"))
-loss = sum(element.get("area", 0) * element.get("u_value", 0)
-           for zone in model.get("Zone", {}).values()
-           for element in zone.get("BuildingElement", {}).values())
-with open(sys.argv[2], "w", encoding="utf-8", newline="") as summary:
-    summary.write("Fabric\r\n,Value,Unit\r\n"
-                  f"Heat loss coefficient,{loss:.1f},W/K\r\n\r\n"
-                  "Energy Demand Summary\r\n,Total,Unit\r\n"
-                  f"Space heat demand,{loss * 55:.0f},kWh\r\n")
-PY
+if [ -n "$table" ]; then
+  # The command substitution took the last line end's "\n"; the "\r" before it is still there.
+  printf '%s\n' "$table" >"$(dirname "$model_file")/${model_name}__summary.csv" ||
     fail "cannot write the summary table of ${model_name}"
 fi
 
