@@ -8,7 +8,7 @@ wall time of each against the ideal ceil(40 / N) x 0.5 s and the overhead over i
 
 JSON-only: the 500-combination batch on the generated model (about 254 KB, as in
 run_batch_bench.py) with --jobs 1 and --jobs 2, alternated; prints the median speed-up (goal on
-this 2-core machine: at least 1.7x).
+this 2-core machine: at least 1.8x).
 
 Usage: run_jobs_bench.py [--build-dir DIR] [--runs N] [--work-dir DIR] [--jobs 1,2,4,8]
                          [--no-simulation] [--no-json-only]

@@ -7,7 +7,7 @@ namespace native_runner {
 WorkerPool::WorkerPool(unsigned workers) : workers_(workers) {
   threads_.reserve(workers);
   for (unsigned i = 0; i < workers; ++i) {
-    threads_.emplace_back([this] { work(); });
+    threads_.emplace_back([this, i] { work(i); });
   }
 }
 
@@ -23,33 +23,44 @@ WorkerPool::~WorkerPool() {
 
 void WorkerPool::wait_for_free_worker() {
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return !pending_ && busy_ < workers_; });
+  changed_.wait(lock, [this] { return pending_.empty() && busy_ < workers_; });
 }
 
 void WorkerPool::submit(std::function<void()> task) {
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return !pending_ && busy_ < workers_; });
-  pending_ = std::move(task);
+  changed_.wait(lock, [this] { return pending_.empty() && busy_ < workers_; });
+  pending_.emplace_back([task = std::move(task)](unsigned) { task(); });
   // Counted as busy from now on, so the next submit waits for a thread that is really free.
   ++busy_;
   changed_.notify_all();
 }
 
-void WorkerPool::wait_idle() {
-  std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return !pending_ && busy_ == 0; });
+bool WorkerPool::offer(NumberedTask& task, std::size_t backlog) {
+  {
+    std::lock_guard lock(mutex_);
+    if (pending_.size() >= backlog) return false;
+    pending_.push_back(std::move(task));
+    ++busy_;
+  }
+  changed_.notify_all();
+  return true;
 }
 
-void WorkerPool::work() {
+void WorkerPool::wait_idle() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return pending_.empty() && busy_ == 0; });
+}
+
+void WorkerPool::work(unsigned worker) {
   std::unique_lock lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [this] { return pending_.has_value() || closing_; });
-    if (!pending_) return;
-    std::function<void()> task = std::move(*pending_);
-    pending_.reset();
+    changed_.wait(lock, [this] { return !pending_.empty() || closing_; });
+    if (pending_.empty()) return;
+    NumberedTask task = std::move(pending_.front());
+    pending_.pop_front();
     changed_.notify_all();
     lock.unlock();
-    task();
+    task(worker);
     lock.lock();
     --busy_;
     changed_.notify_all();
