@@ -11,7 +11,7 @@ run_batch_bench.py) with --jobs 1 and --jobs 2, alternated; prints the median sp
 this 2-core machine: at least 1.8x).
 
 Usage: run_jobs_bench.py [--build-dir DIR] [--runs N] [--work-dir DIR] [--jobs 1,2,4,8]
-                         [--no-simulation] [--no-json-only]
+                         [--no-simulation] [--no-json-only] [--defer-cleanup]
 """
 import argparse
 import glob
@@ -61,7 +61,12 @@ def simulation_workspace(build_dir, root):
     return config
 
 
+DEFERRED = []  # with --defer-cleanup: where the earlier runs' outputs wait to be deleted
+
+
 def fresh(path):
+    if DEFERRED and os.path.exists(path):
+        os.rename(path, os.path.join(DEFERRED[0], str(len(os.listdir(DEFERRED[0])))))
     shutil.rmtree(path, ignore_errors=True)
     os.makedirs(path)
     return path
@@ -156,16 +161,27 @@ def main():
     parser.add_argument("--jobs", default="1,2,4,8")
     parser.add_argument("--no-simulation", action="store_true")
     parser.add_argument("--no-json-only", action="store_true")
+    # ext4 passes over the inodes freed in the last minute or so when it hands out new ones:
+    # deleting the previous run's 1 000 files and folders just before a run makes the kernel's
+    # share of every file created grow with what was deleted.
+    parser.add_argument("--defer-cleanup", action="store_true",
+                        help="move each run's output aside and delete them all at the end")
     args = parser.parse_args()
     args.build_dir = os.path.abspath(args.build_dir)
     args.jobs = [int(n) for n in args.jobs.split(",")]
     work = args.work_dir or tempfile.mkdtemp(prefix="jobs-bench-")
+    if args.defer_cleanup:
+        DEFERRED.append(os.path.join(work, "deferred"))
+        shutil.rmtree(DEFERRED[0], ignore_errors=True)
+        os.makedirs(DEFERRED[0])
     try:
         if not args.no_simulation:
             simulation(args, work)
         if not args.no_json_only:
             json_only(args, work)
     finally:
+        if DEFERRED:
+            shutil.rmtree(DEFERRED[0], ignore_errors=True)
         if args.work_dir is None:
             shutil.rmtree(work, ignore_errors=True)
 
