@@ -16,7 +16,7 @@ OrderedBuilds::OrderedBuilds(WorkerPool& pool, std::ostream& out)
       most_in_flight_(8 * (std::size_t{pool.size()} + 1)) {}
 
 OrderedBuilds::~OrderedBuilds() {
-  abandoned_->store(true);
+  abandoned_ = true;
   pool_.wait_idle();
 }
 
@@ -26,9 +26,9 @@ common::Result<void> OrderedBuilds::add(Build build) {
   }
   auto output = std::make_shared<CombinationOutput>(nullptr);
   auto task = std::make_shared<std::packaged_task<common::Result<void>(unsigned)>>(
-      [build = std::move(build), output, abandoned = abandoned_](unsigned thread) {
+      [this, build = std::move(build), output](unsigned thread) {
         // Never replayed: the batch has already failed at an earlier combination.
-        if (abandoned->load()) return common::Result<void>{};
+        if (abandoned_) return common::Result<void>{};
         return build(*output, thread);
       });
   in_flight_.push_back(InFlight{output, task->get_future()});
@@ -69,7 +69,7 @@ common::Result<void> OrderedBuilds::settle_finished() {
 
 // The builds still queued or running use the group: the batch ends after they have.
 common::Result<void> OrderedBuilds::abandon(common::Result<void> failure) {
-  abandoned_->store(true);
+  abandoned_ = true;
   in_flight_.clear();
   pool_.wait_idle();
   return failure;

@@ -58,7 +58,8 @@ class OrderedBuilds {
   const std::size_t backlog_;
   const std::size_t most_in_flight_;
   std::deque<InFlight> in_flight_;
-  std::shared_ptr<std::atomic<bool>> abandoned_ = std::make_shared<std::atomic<bool>>(false);
+  // Read by the builds: none outlives this object, whose end waits for them.
+  std::atomic<bool> abandoned_{false};
 };
 
 }  // namespace native_runner

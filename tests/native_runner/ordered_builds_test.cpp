@@ -61,9 +61,13 @@ TEST(OrderedBuilds, ReplaysInOrderUpToTheFirstFailure) {
     }
     EXPECT_EQ(out.str(), expected);
     EXPECT_EQ(outcome.has_value(), !row.failing);
-    if (row.failing) EXPECT_EQ(outcome.error().message, "build " + std::to_string(*row.failing));
+    if (row.failing) {
+      EXPECT_EQ(outcome.error().message, "build " + std::to_string(*row.failing));
+    }
     for (unsigned thread : threads) EXPECT_LE(thread, row.pool_threads);
-    if (!row.failing) EXPECT_GE(threads.size(), 2u) << "the adding thread and the pool both build";
+    if (!row.failing) {
+      EXPECT_GE(threads.size(), 2u) << "the adding thread and the pool both build";
+    }
   }
 }
 
